@@ -1,0 +1,40 @@
+#include "common/bench_util.h"
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+#include <string>
+
+namespace quenta::bench {
+
+double best_of_ms(int reps, const std::function<void()>& fn)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int k = 0; k < reps; ++k) {
+        auto t0 = std::chrono::steady_clock::now();
+        fn();
+        auto t1 = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
+    return best;
+}
+
+static double status_field_mb(const char* field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string key;
+    while (in >> key) {
+        if (key == field) {
+            double kb = 0;
+            in >> kb;
+            return kb / 1024.0;
+        }
+        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    return 0;
+}
+
+double rss_anon_mb() { return status_field_mb("RssAnon:"); }
+double peak_rss_mb() { return status_field_mb("VmHWM:"); }
+
+} // namespace quenta::bench

@@ -1,0 +1,22 @@
+#pragma once
+// Small measuring helpers shared by the benchmarks. Register each figure-producing function with
+// ->Iterations(1) and time inside it with best_of_ms, so that references measured in the same run
+// see the same machine state.
+#include <chrono>
+#include <functional>
+
+namespace quenta::bench {
+
+// Runs fn `reps` times and returns the fastest run in milliseconds.
+double best_of_ms(int reps, const std::function<void()>& fn);
+
+// Resident anonymous memory of this process (RssAnon of /proc/self/status), in MB.
+double rss_anon_mb();
+
+// Peak resident set size of this process (VmHWM), in MB.
+double peak_rss_mb();
+
+// Keeps the optimiser from dropping a computed value.
+template <class T> inline void keep(const T& value) { asm volatile("" : : "g"(&value) : "memory"); }
+
+} // namespace quenta::bench

@@ -1,0 +1,39 @@
+#pragma once
+// The line splitter and the line reader shared by every reader of text files.
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/int16.h"
+
+namespace quenta {
+
+// Splits one line into tokens separated by runs of spaces (code 32 only; a tab is part of a
+// token). m receives the count; y receives the tokens in y[1..m], y[0] unused (y is resized to
+// m + 1). More than 32767 tokens: OverflowError. The views point into `line`.
+void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y);
+
+// Reads a text file line by line through a large buffer. A line ends at CR LF, a lone CR or a
+// lone LF; the end is not part of the line. The last line needs no line end; an empty file has
+// no line.
+class LineReader {
+public:
+    explicit LineReader(const QString& path);  // FileError when the file cannot be opened
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+    // The next line, valid until the next call; false at the end of the file. FileError when
+    // a read fails.
+    bool next(std::string_view& line);
+    void close();
+
+private:
+    int fd_ = -1;
+    std::vector<char> buf_;
+    std::size_t begin_ = 0, end_ = 0;
+    bool eof_ = false;
+    bool pendingCR_ = false;
+};
+
+} // namespace quenta

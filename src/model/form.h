@@ -1,0 +1,64 @@
+#pragma once
+// What a command may touch: the working state, the grid, a few control texts and enabled flags,
+// and the user. frmMain implements Controls and UserDialogs with real widgets; tests implement
+// them with a map of texts and a queue of scripted answers.
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "model/grid.h"
+#include "model/state.h"
+
+namespace quenta {
+
+enum class Control {
+    txtN, txtA, txtB, txtEps, txtEr, txtTime,
+    txtIndex0, txtIndex1, txtIndex2,
+    cmdN, cmdA, cmdB, cmdSolution, cmdIter,
+};
+
+class Controls {
+public:
+    virtual ~Controls() = default;
+    virtual std::string text(Control c) const = 0;
+    virtual void setText(Control c, const std::string& text) = 0;
+    virtual bool isEnabled(Control c) const = 0;
+    virtual void setEnabled(Control c, bool enabled) = 0;
+    // A long command shows that it is working (busy cursor) without handling any input.
+    virtual void setBusy(bool) {}
+    // Repaints txtEr and the grid now, without running the event loop. Long commands call it at
+    // most about ten times a second.
+    virtual void repaintProgress() {}
+};
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+    // A modal box titled "Quenta" with the text, an OK button and no icon.
+    virtual void message(const std::string& text) = 0;
+    // A modal box titled "Quenta" with Yes and No; true for Yes.
+    virtual bool askYesNo(const std::string& text) = 0;
+    // The file dialog CD, starting in `folder`: the chosen full path, or nothing when cancelled.
+    virtual std::optional<QString> openFile(const QString& folder) = 0;
+    virtual std::optional<QString> saveFile(const QString& folder) = 0;
+};
+
+// The program directory: the folder that holds the executable, the data folder, the scratch
+// file and the help pages.
+struct ProgramDir {
+    QString path;
+    QString data() const { return path + QStringLiteral("/data"); }
+    QString solutions() const { return path + QStringLiteral("/data/solutions"); }
+    QString scratch() const { return path + QStringLiteral("/data.sle"); }
+    QString file(const QString& name) const { return path + QLatin1Char('/') + name; }
+};
+
+struct Form {
+    WorkingState& state;
+    SystemGrid& grid;
+    Controls& controls;
+    UserDialogs& user;
+    ProgramDir dir;
+};
+
+} // namespace quenta

@@ -1,0 +1,76 @@
+#pragma once
+// The working state of the main window, shared by every command. Arrays are indexed 1..N and
+// allocated 0..N; index 0 is never used.
+#include <QString>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/int16.h"
+
+namespace quenta {
+
+// The coefficient matrix, stored column by column so that a column is contiguous:
+// A(i, j) is the coefficient of unknown j in equation i. Rows and columns run 1..n.
+class Matrix {
+public:
+    // Allocates room for n x n coefficients, all zero. Raises MemoryError when it cannot.
+    void allocate(int n);
+    void release();
+
+    int order() const { return n_; }
+    std::size_t stride() const { return stride_; }  // distance between two columns, >= n + 1
+    float& operator()(int i, int j) { return data_[static_cast<std::size_t>(j) * stride_ + i]; }
+    float operator()(int i, int j) const { return data_[static_cast<std::size_t>(j) * stride_ + i]; }
+    // Column j: column(j)[i] is A(i, j) for i = 1..n.
+    float* column(int j) { return data_.data() + static_cast<std::size_t>(j) * stride_; }
+    const float* column(int j) const { return data_.data() + static_cast<std::size_t>(j) * stride_; }
+
+private:
+    int n_ = 0;
+    std::size_t stride_ = 0;
+    std::vector<float> data_;
+};
+
+// Gives v the indexes 0..n, all zero (keep = false) or keeping the values it has (keep = true,
+// new entries zero). Raises MemoryError when the memory cannot be had, and SubscriptError when
+// n is negative.
+void allocate(std::vector<float>& v, int n, bool keep = false);
+
+// Lets tests make allocations fail, since Linux rarely refuses one outright: after
+// failAllocationsAfter(k), the next k allocations succeed and every later one raises
+// MemoryError until resetAllocationFailures().
+namespace alloc_testing {
+void failAllocationsAfter(int k);
+void resetAllocationFailures();
+} // namespace alloc_testing
+
+struct WorkingState {
+    i16 N = 0;
+    float eps = 0;
+
+    std::string msgFormat;
+    std::string msgIncomplete;
+    std::string msgBadFile;
+    std::string msgNoMemory;
+    std::string msgNoFile;
+    std::string msgReplace;
+
+    i16 iter = 0;
+    Matrix A;
+    std::vector<float> B;
+    std::vector<float> X;
+    std::vector<float> R;
+    std::vector<float> ColNorm2;
+    std::optional<i16> StorageMode;  // 1 in memory, 2 file-backed; empty until a system exists
+    float er = 0;
+
+    // The full path the file dialog chose last; shared by Open, Save and Connect.
+    QString CD_FileName;
+
+    // Stores the six message texts.
+    void loadMessages();
+};
+
+} // namespace quenta

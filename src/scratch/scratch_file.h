@@ -1,0 +1,72 @@
+#pragma once
+// The scratch file "data.sle": headerless, 128-byte records numbered from 1, each holding one
+// little-endian float in its first 4 bytes (the other 124 bytes are filler, written as zeros).
+// The augmented matrix [A | b] of order n lies row by row: a(i,j) is record (n+1)(i-1)+j and
+// b(i) is record (n+1)i. A record past the end of the file is a read failure, never a value.
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "model/int16.h"
+
+namespace quenta {
+
+constexpr std::int64_t ScratchRecordLength = 128;
+
+// Record number of a(i, j) in a system of order n: n+1 in 16-bit arithmetic (OverflowError),
+// the product and sum in 32 bits.
+std::int32_t record_of(i16 i, i16 j, i16 n);
+
+// The scratch file opened for reading records; closed by the destructor or close().
+class ScratchReader {
+public:
+    // FileError when the file cannot be opened.
+    explicit ScratchReader(const QString& path);
+    ~ScratchReader();
+    ScratchReader(const ScratchReader&) = delete;
+    ScratchReader& operator=(const ScratchReader&) = delete;
+    void close();
+
+    // Number of whole records in the file.
+    std::int64_t records() const { return records_; }
+
+    // One record: a(i, j) of a system of order n. FileError past the end or on a failed read.
+    float geta(i16 i, i16 j, i16 n);
+    // b(i) = geta(i, n+1, n).
+    float getb(i16 i, i16 n);
+
+    // Reads the floats of `count` consecutive records starting at record `first` into out.
+    // Only records that exist are read; returns how many were (fewer than count at the end of
+    // the file). FileError on a failed read.
+    std::int64_t readRun(std::int32_t first, std::int64_t count, float* out);
+
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    std::int64_t records_ = 0;
+};
+
+// The scratch file opened for writing records: created when missing, never truncated. Records
+// are written through a large buffer; values land exactly where one record write per value
+// would put them, the filler is zeros. flush() (also called by close() and the destructor)
+// writes what is buffered; FileError when a write fails.
+class ScratchWriter {
+public:
+    explicit ScratchWriter(const QString& path);  // FileError when it cannot be opened
+    ~ScratchWriter();
+    ScratchWriter(const ScratchWriter&) = delete;
+    ScratchWriter& operator=(const ScratchWriter&) = delete;
+
+    void write(std::int32_t record, float value);
+    void flush();
+    void close();
+
+private:
+    int fd_ = -1;
+    std::int64_t bufferFirst_ = 0;   // record number of the buffer's first record
+    std::int64_t bufferCount_ = 0;   // records held in the buffer
+    std::vector<unsigned char> buffer_;
+};
+
+} // namespace quenta

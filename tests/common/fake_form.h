@@ -1,0 +1,59 @@
+#pragma once
+// A Form without a window: control texts and enabled flags in a map, the user's answers
+// scripted in queues, every message shown recorded in order. No test ever blocks on a dialog.
+#include <QString>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/form.h"
+
+namespace quenta::testing {
+
+class FakeControls : public Controls {
+public:
+    FakeControls();  // the start-up texts: index fields "1", txtEps "0.5", the rest empty
+    std::string text(Control c) const override;
+    void setText(Control c, const std::string& text) override;
+    bool isEnabled(Control c) const override;
+    void setEnabled(Control c, bool enabled) override;
+    void setBusy(bool busy) override { busy_ = busy; }
+    void repaintProgress() override { ++repaints; }
+
+    int repaints = 0;
+    bool busy() const { return busy_; }
+
+private:
+    std::map<Control, std::string> texts_;
+    std::map<Control, bool> enabled_;
+    bool busy_ = false;
+};
+
+class ScriptedDialogs : public UserDialogs {
+public:
+    void message(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string& text) override;
+    std::optional<QString> openFile(const QString& folder) override;
+    std::optional<QString> saveFile(const QString& folder) override;
+
+    std::vector<std::string> messages;        // every message and question, in order
+    std::deque<bool> yesNoAnswers;             // answers to askYesNo; an unscripted question fails the test
+    std::deque<std::optional<QString>> files;  // answers to the file dialogs; nullopt = cancelled
+    std::vector<QString> dialogFolders;        // the folder each file dialog started in
+};
+
+// A complete form over a fresh state and grid, with the message table loaded and the program
+// directory given.
+struct FakeForm {
+    explicit FakeForm(const QString& programDir);
+    WorkingState state;
+    SystemGrid grid;
+    FakeControls controls;
+    ScriptedDialogs user;
+    Form form;
+};
+
+} // namespace quenta::testing

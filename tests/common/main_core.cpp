@@ -1,0 +1,12 @@
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include "model/numbers.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    quenta::setDecimalSeparator(".");
+    return RUN_ALL_TESTS();
+}
