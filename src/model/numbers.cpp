@@ -1,0 +1,308 @@
+#include "model/numbers.h"
+
+#include <QLocale>
+#include <QString>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <system_error>
+
+#include "model/errors.h"
+
+namespace quenta {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// The decimal separator
+
+struct SeparatorSetting {
+    std::string value;
+    bool known = false;
+};
+
+SeparatorSetting& separatorSetting()
+{
+    static SeparatorSetting setting;
+    return setting;
+}
+
+std::string systemSeparator()
+{
+    const QString point = QLocale::system().decimalPoint();
+    std::string text = point.toUtf8().toStdString();
+    if (text.empty())
+        text = ".";
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading a number text
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number text taken apart: the significant digits (no leading zeros), and the decimal
+// exponent such that the value is 0.d1d2d3... x 10^pointPos.
+struct DecimalText {
+    bool negative = false;
+    std::string digits;       // significant digits, first one non-zero; empty for zero
+    long long pointPos = 0;   // saturated far beyond any meaningful range
+    std::string plain;        // the number in the form from_chars reads: digits '.' digits 'e' exp
+};
+
+constexpr long long ExponentLimit = 1'000'000'000LL;
+
+// Checks the notation: blanks, an optional sign, digits with at most one decimal separator
+// (at least one digit in all), an optional exponent "E"/"e" with an optional sign and at least
+// one digit, blanks. Anything else is a ConversionError.
+DecimalText readDecimal(std::string_view text)
+{
+    const std::string& sep = decimalSeparator();
+    std::size_t p = 0, end = text.size();
+    while (p < end && isBlank(text[p]))
+        ++p;
+    while (end > p && isBlank(text[end - 1]))
+        --end;
+    if (p == end)
+        throw ConversionError("empty number text");
+
+    DecimalText d;
+    if (text[p] == '+' || text[p] == '-') {
+        d.negative = text[p] == '-';
+        ++p;
+    }
+
+    std::string intPart, fracPart;
+    while (p < end && isDigit(text[p]))
+        intPart.push_back(text[p++]);
+    if (p < end && !sep.empty() && text.substr(p, sep.size()) == sep) {
+        p += sep.size();
+        while (p < end && isDigit(text[p]))
+            fracPart.push_back(text[p++]);
+    }
+    if (intPart.empty() && fracPart.empty())
+        throw ConversionError("not a number");
+
+    long long exponent = 0;
+    std::string expText;
+    if (p < end && (text[p] == 'E' || text[p] == 'e')) {
+        ++p;
+        bool expNegative = false;
+        if (p < end && (text[p] == '+' || text[p] == '-')) {
+            expNegative = text[p] == '-';
+            ++p;
+        }
+        if (p == end || !isDigit(text[p]))
+            throw ConversionError("not a number");
+        while (p < end && isDigit(text[p])) {
+            if (exponent < ExponentLimit)
+                exponent = exponent * 10 + (text[p] - '0');
+            ++p;
+        }
+        if (exponent > ExponentLimit)
+            exponent = ExponentLimit;
+        if (expNegative)
+            exponent = -exponent;
+    }
+    if (p != end)
+        throw ConversionError("not a number");
+
+    // Significant digits and where the decimal point stands relative to them.
+    std::string all = intPart + fracPart;
+    std::size_t first = all.find_first_not_of('0');
+    if (first != std::string::npos) {
+        std::size_t last = all.find_last_not_of('0');
+        d.digits = all.substr(first, last - first + 1);
+        d.pointPos = static_cast<long long>(intPart.size()) - static_cast<long long>(first) + exponent;
+    }
+
+    // Text for from_chars: the digits as typed with '.', and the exponent in range.
+    d.plain.reserve(all.size() + 24);
+    if (d.negative)
+        d.plain.push_back('-');
+    d.plain += intPart.empty() ? std::string("0") : intPart;
+    if (!fracPart.empty()) {
+        d.plain.push_back('.');
+        d.plain += fracPart;
+    }
+    if (exponent != 0) {
+        char buf[32];
+        auto r = std::to_chars(buf, buf + sizeof buf, exponent);
+        d.plain.push_back('e');
+        d.plain.append(buf, r.ptr);
+    }
+    return d;
+}
+
+std::string withSeparator(std::string text)
+{
+    const std::string& sep = decimalSeparator();
+    if (sep == ".")
+        return text;
+    std::size_t dot = text.find('.');
+    if (dot != std::string::npos)
+        text.replace(dot, 1, sep);
+    return text;
+}
+
+} // namespace
+
+const std::string& decimalSeparator()
+{
+    SeparatorSetting& s = separatorSetting();
+    if (!s.known) {
+        s.value = systemSeparator();
+        s.known = true;
+    }
+    return s.value;
+}
+
+void setDecimalSeparator(const std::string& separator)
+{
+    SeparatorSetting& s = separatorSetting();
+    if (separator.empty()) {
+        s.value = systemSeparator();
+    } else {
+        s.value = separator;
+    }
+    s.known = true;
+}
+
+i16 ParseInteger(std::string_view text)
+{
+    const DecimalText d = readDecimal(text);
+    if (d.digits.empty())
+        return 0;
+    // Any value of 10^5 or more is out of range whatever its digits.
+    if (d.pointPos > 5)
+        throw OverflowError("integer overflow");
+
+    long long whole = 0;
+    int roundUp = 0;  // 0 below one half, 1 exactly one half, 2 above
+    if (d.pointPos < 0) {
+        roundUp = 0;  // below 0.1
+    } else {
+        const std::size_t intDigits = static_cast<std::size_t>(d.pointPos);
+        for (std::size_t k = 0; k < intDigits; ++k)
+            whole = whole * 10 + (k < d.digits.size() ? d.digits[k] - '0' : 0);
+        if (intDigits < d.digits.size()) {
+            const char half = d.digits[intDigits];
+            const bool restNonZero = intDigits + 1 < d.digits.size();  // digits end non-zero
+            if (half > '5' || (half == '5' && restNonZero))
+                roundUp = 2;
+            else if (half == '5')
+                roundUp = 1;
+        }
+    }
+    if (roundUp == 2 || (roundUp == 1 && (whole % 2) != 0))
+        ++whole;
+    return to_i16(d.negative ? -whole : whole);
+}
+
+float ParseSingle(std::string_view text)
+{
+    const DecimalText d = readDecimal(text);
+    float value = 0;
+    const char* begin = d.plain.data();
+    const char* end = begin + d.plain.size();
+    auto r = std::from_chars(begin, end, value, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Beyond the float range above, or so small that it rounds to zero.
+        if (!d.digits.empty() && d.pointPos > 0)
+            throw OverflowError("float overflow");
+        return d.negative ? -0.0f : 0.0f;
+    }
+    if (r.ec != std::errc() || r.ptr != end)
+        throw ConversionError("not a number");
+    if (!std::isfinite(value))
+        throw OverflowError("float overflow");
+    return value;
+}
+
+std::string FormatInteger(long long value)
+{
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+std::string FormatSingle(float value)
+{
+    if (value == 0.0f)
+        return "0";
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value < 0 ? "-Inf" : "Inf";
+
+    // The float rounded to 7 significant digits: "-d.dddddde+XX".
+    char buf[48];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
+    std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
+    const bool negative = sci.front() == '-';
+    if (negative)
+        sci.remove_prefix(1);
+    const std::size_t ePos = sci.find('e');
+    std::string digits;
+    for (char c : sci.substr(0, ePos))
+        if (isDigit(c))
+            digits.push_back(c);
+    int exponent = 0;
+    {
+        std::string_view e = sci.substr(ePos + 1);
+        const bool eNeg = e.front() == '-';
+        if (e.front() == '+' || e.front() == '-')
+            e.remove_prefix(1);
+        std::from_chars(e.data(), e.data() + e.size(), exponent);
+        if (eNeg)
+            exponent = -exponent;
+    }
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+
+    const std::string& sep = decimalSeparator();
+    std::string out;
+    if (negative)
+        out.push_back('-');
+    if (exponent < -4 || exponent >= 7) {
+        out.push_back(digits[0]);
+        if (digits.size() > 1) {
+            out += sep;
+            out.append(digits, 1);
+        }
+        out.push_back('E');
+        out.push_back(exponent < 0 ? '-' : '+');
+        const int mag = exponent < 0 ? -exponent : exponent;
+        if (mag < 10)
+            out.push_back('0');
+        out += FormatInteger(mag);
+    } else if (exponent >= 0) {
+        const std::size_t intDigits = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= intDigits) {
+            out += digits;
+            out.append(intDigits - digits.size(), '0');
+        } else {
+            out.append(digits, 0, intDigits);
+            out += sep;
+            out.append(digits, intDigits);
+        }
+    } else {
+        out.push_back('0');
+        out += sep;
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+    }
+    return out;
+}
+
+std::string FormatTenth(long long n)
+{
+    const double tenth = static_cast<double>(n) / 10.0;
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, tenth, std::chars_format::fixed);
+    return withSeparator(std::string(buf, r.ptr));
+}
+
+} // namespace quenta

@@ -1,0 +1,94 @@
+#include "model/state.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "model/errors.h"
+
+namespace quenta {
+
+namespace {
+
+// Allocations left before injected failures begin; negative when no failure is injected.
+int allocationsLeft = -1;
+
+// Every allocation of the working arrays passes here first.
+void countAllocation()
+{
+    if (allocationsLeft < 0)
+        return;
+    if (allocationsLeft == 0)
+        throw MemoryError("not enough memory (injected)");
+    --allocationsLeft;
+}
+
+bool isPowerOfTwo(std::size_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+} // namespace
+
+namespace alloc_testing {
+void failAllocationsAfter(int k) { allocationsLeft = k < 0 ? 0 : k; }
+void resetAllocationFailures() { allocationsLeft = -1; }
+} // namespace alloc_testing
+
+void Matrix::allocate(int n)
+{
+    if (n < 0)
+        throw SubscriptError("negative matrix order");
+    countAllocation();
+    // Columns 0..n of rows 0..n. The column stride is rounded up to whole 64-byte lines and kept
+    // off powers of two, so that walking along a row does not hit the same cache sets.
+    std::size_t stride = (static_cast<std::size_t>(n) + 1 + 15) / 16 * 16 + 16;
+    if (isPowerOfTwo(stride))
+        stride += 16;
+    release();
+    try {
+        data_.assign((static_cast<std::size_t>(n) + 1) * stride, 0.0f);
+    } catch (const std::bad_alloc&) {
+        release();
+        throw MemoryError("not enough memory for the matrix");
+    } catch (const std::length_error&) {
+        release();
+        throw MemoryError("not enough memory for the matrix");
+    }
+    n_ = n;
+    stride_ = stride;
+}
+
+void Matrix::release()
+{
+    std::vector<float>().swap(data_);
+    n_ = 0;
+    stride_ = 0;
+}
+
+void allocate(std::vector<float>& v, int n, bool keep)
+{
+    if (n < 0)
+        throw SubscriptError("negative array bound");
+    countAllocation();
+    const std::size_t size = static_cast<std::size_t>(n) + 1;
+    try {
+        if (keep) {
+            v.resize(size, 0.0f);
+        } else {
+            v.assign(size, 0.0f);
+        }
+    } catch (const std::bad_alloc&) {
+        throw MemoryError("not enough memory for an array");
+    } catch (const std::length_error&) {
+        throw MemoryError("not enough memory for an array");
+    }
+}
+
+void WorkingState::loadMessages()
+{
+    msgFormat = " Sorry, not correct format of the entered number.";
+    msgIncomplete = " Sorry, incorrect data or not all  data are available.";
+    msgBadFile = " Sorry, not correct data in the file.";
+    msgNoMemory = " Sorry, not enough memory. Please try the option-'Connect to' from the File Menu";
+    msgNoFile = " Sorry, there is no the file.";
+    msgReplace = "Such file exists. Do you want to replace the old file?";
+}
+
+} // namespace quenta
