@@ -29,9 +29,15 @@ public:
     void close();
 
 private:
+    void fill();
+    std::size_t find(char c, std::size_t& cached);
+
     int fd_ = -1;
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
+    // Where the next LF / CR stands in buf_, or end_ when the bytes searched so far hold none.
+    // No LF lies in [begin_, lf_) and no CR in [begin_, cr_).
+    std::size_t lf_ = 0, cr_ = 0;
     bool eof_ = false;
     bool pendingCR_ = false;
 };

@@ -1,0 +1,91 @@
+#include "files/commands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+
+#include "files/system_file.h"
+#include "model/errors.h"
+#include "model/numbers.h"
+
+namespace quenta {
+
+namespace {
+
+const char* const SaveFailed = " Sorry, the file could not be saved.";
+const char* const OutsideData =
+    " The approximation is kept only for systems inside the data folder; it was not saved.";
+
+} // namespace
+
+void Open_Click(Form& f)
+{
+    WorkingState& s = f.state;
+    try {
+        const QString data = f.dir.data();
+        if (!QDir::setCurrent(data))
+            throw FileError("no data folder");
+        const std::optional<QString> chosen = f.user.openFile(data);
+        if (!chosen)
+            return;  // cancelled: nothing changes
+        s.CD_FileName = *chosen;
+        open_file(f, *chosen);
+        s.StorageMode = i16(1);
+        for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
+            f.controls.setEnabled(c, true);
+    } catch (const std::exception&) {
+        f.user.message(s.msgBadFile);
+        return;
+    }
+    try {
+        f.controls.setText(Control::txtN, FormatInteger(s.N));
+        f.controls.setText(Control::txtEps, FormatTenth(s.N));
+        allocate(s.R, s.N);
+        allocate(s.ColNorm2, s.N);
+        allocate(s.B, s.N);
+        allocate(s.X, s.N);
+        s.A.allocate(s.N);
+        s.iter = 1;
+    } catch (const std::exception&) {
+        f.user.message(s.msgNoMemory);
+    }
+}
+
+void Save_Click(Form& f)
+{
+    WorkingState& s = f.state;
+    // The file being worked on, named in the message when something cannot be written.
+    QString current = f.dir.data();
+    try {
+        const bool fileBacked = s.StorageMode && *s.StorageMode == 2;
+        if (!fileBacked) {
+            const QString data = f.dir.data();
+            if (!QDir::setCurrent(data))
+                throw FileError("no data folder");
+            const std::optional<QString> chosen = f.user.saveFile(data);
+            if (!chosen)
+                return;  // cancelled: nothing is written
+            s.CD_FileName = *chosen;
+            current = *chosen;
+            save_file(f, *chosen);  // No to the replace question skips only the system file
+        }
+        const QString system = s.CD_FileName;
+        const std::optional<QString> rel = relative_name(f.dir, system);
+        if (!rel) {
+            f.user.message(OutsideData);
+            return;
+        }
+        const QString solutions = f.dir.solutions();
+        const QString target = solutions + QLatin1Char('/') + *rel;
+        current = target;
+        if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+            throw FileError("cannot make the solutions folder");
+        if (!QDir::setCurrent(solutions))
+            throw FileError("cannot enter the solutions folder");
+        save_solution(f, target);
+    } catch (const std::exception&) {
+        f.user.message(SaveFailed + current.toStdString());
+    }
+}
+
+} // namespace quenta

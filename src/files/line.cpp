@@ -1,0 +1,151 @@
+#include "files/line.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/errors.h"
+
+namespace quenta {
+
+void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y)
+{
+    y.clear();
+    y.emplace_back();  // y[0] is never used
+    m = 0;
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    int count = 0;
+    for (;;) {
+        while (p != end && *p == ' ')
+            ++p;
+        if (p == end)
+            break;
+        const char* start = p;
+        while (p != end && *p != ' ')
+            ++p;
+        if (count == INT16_MAX)
+            throw OverflowError("more than 32767 numbers on a line");
+        ++count;
+        y.emplace_back(start, static_cast<std::size_t>(p - start));
+    }
+    m = static_cast<i16>(count);
+}
+
+namespace {
+constexpr std::size_t InitialBuffer = std::size_t(1) << 20;
+}
+
+LineReader::LineReader(const QString& path)
+{
+    const QByteArray name = path.toLocal8Bit();
+    if (name.isEmpty())
+        throw FileError("no file name");
+    do
+        fd_ = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0)
+        throw FileError("cannot open " + name.toStdString());
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close();
+        throw FileError("not a readable file: " + name.toStdString());
+    }
+    buf_.resize(InitialBuffer);
+}
+
+LineReader::~LineReader() { close(); }
+
+void LineReader::close()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+// Makes room behind the bytes not yet consumed and reads more of the file. A line that fills
+// the whole buffer doubles it.
+void LineReader::fill()
+{
+    if (fd_ < 0)
+        throw FileError("read from a closed file");
+    if (begin_ > 0) {
+        const std::size_t keep = end_ - begin_;
+        if (keep > 0)
+            std::memmove(buf_.data(), buf_.data() + begin_, keep);
+        lf_ = lf_ > begin_ ? lf_ - begin_ : 0;
+        cr_ = cr_ > begin_ ? cr_ - begin_ : 0;
+        begin_ = 0;
+        end_ = keep;
+    }
+    if (end_ == buf_.size())
+        buf_.resize(buf_.size() * 2);
+    ssize_t got;
+    do
+        got = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        throw FileError("read failed");
+    if (got == 0)
+        eof_ = true;
+    end_ += static_cast<std::size_t>(got);
+}
+
+std::size_t LineReader::find(char c, std::size_t& cached)
+{
+    if (cached < begin_)
+        cached = begin_;
+    if (cached < end_ && buf_[cached] != c) {
+        const void* hit = std::memchr(buf_.data() + cached, c, end_ - cached);
+        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buf_.data()) : end_;
+    }
+    return cached;
+}
+
+bool LineReader::next(std::string_view& line)
+{
+    for (;;) {
+        if (pendingCR_) {
+            // The last line ended with a CR at the end of the bytes read: an LF right after it
+            // belongs to the same line end.
+            if (begin_ == end_ && !eof_) {
+                fill();
+                continue;
+            }
+            if (begin_ < end_ && buf_[begin_] == '\n')
+                ++begin_;
+            pendingCR_ = false;
+        }
+        const std::size_t lf = find('\n', lf_);
+        const std::size_t cr = find('\r', cr_);
+        const std::size_t stop = lf < cr ? lf : cr;
+        if (stop < end_) {
+            line = std::string_view(buf_.data() + begin_, stop - begin_);
+            if (stop == cr) {
+                if (stop + 1 < end_) {
+                    begin_ = buf_[stop + 1] == '\n' ? stop + 2 : stop + 1;
+                } else {
+                    begin_ = stop + 1;
+                    pendingCR_ = true;
+                }
+            } else {
+                begin_ = stop + 1;
+            }
+            return true;
+        }
+        if (eof_) {
+            if (begin_ < end_) {
+                line = std::string_view(buf_.data() + begin_, end_ - begin_);
+                begin_ = end_;
+                return true;
+            }
+            return false;
+        }
+        fill();
+    }
+}
+
+} // namespace quenta

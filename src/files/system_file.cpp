@@ -1,0 +1,229 @@
+#include "files/system_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringList>
+#include <string>
+#include <string_view>
+
+#include "files/line.h"
+#include "model/errors.h"
+#include "model/numbers.h"
+#include "model/state.h"
+
+namespace quenta {
+
+namespace {
+
+// The canonical form of a path whose last parts may not exist yet: the longest existing
+// ancestor is resolved (links included) and the rest appended as it stands.
+QString canonical_of(const QString& path)
+{
+    QString head = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QStringList tail;
+    for (;;) {
+        const QString resolved = QFileInfo(head).canonicalFilePath();
+        if (!resolved.isEmpty()) {
+            QString result = resolved;
+            for (auto it = tail.crbegin(); it != tail.crend(); ++it) {
+                if (!result.endsWith(QLatin1Char('/')))
+                    result += QLatin1Char('/');
+                result += *it;
+            }
+            return result;
+        }
+        const int cut = head.lastIndexOf(QLatin1Char('/'));
+        if (cut <= 0)
+            return {};
+        tail.push_back(head.mid(cut + 1));
+        head = head.left(cut);
+    }
+}
+
+constexpr std::size_t WriteChunk = std::size_t(1) << 20;
+
+// Collects the bytes of a file in a large buffer and hands them to a QSaveFile, which writes
+// beside the target and renames into place on commit, so a failed write leaves the old file
+// whole.
+class BufferedSave {
+public:
+    explicit BufferedSave(const QString& name) : file_(name)
+    {
+        if (QFileInfo(name).isDir() || !file_.open(QIODevice::WriteOnly))
+            throw FileError("cannot create " + name.toStdString());
+        buf_.reserve(WriteChunk + 4096);
+    }
+    void append(std::string_view s)
+    {
+        buf_.append(s);
+        if (buf_.size() >= WriteChunk)
+            drain();
+    }
+    void append(char c)
+    {
+        buf_.push_back(c);
+    }
+    void commit()
+    {
+        drain();
+        if (!file_.commit())
+            throw FileError("cannot write " + file_.fileName().toStdString());
+    }
+
+private:
+    void drain()
+    {
+        if (buf_.empty())
+            return;
+        if (file_.write(buf_.data(), static_cast<qint64>(buf_.size())) != static_cast<qint64>(buf_.size()))
+            throw FileError("cannot write " + file_.fileName().toStdString());
+        buf_.clear();
+    }
+
+    QSaveFile file_;
+    std::string buf_;
+};
+
+// The replace question: the message with the name run on behind it. False for No.
+bool may_write(Form& f, const QString& name)
+{
+    if (!QFileInfo::exists(name))
+        return true;
+    return f.user.askYesNo(f.state.msgReplace + name.toStdString());
+}
+
+} // namespace
+
+std::optional<QString> relative_name(const ProgramDir& dir, const QString& path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const QString data = QFileInfo(dir.data()).canonicalFilePath();
+    if (data.isEmpty())
+        return std::nullopt;
+    const QString full = canonical_of(path);
+    const QString prefix = data.endsWith(QLatin1Char('/')) ? data : data + QLatin1Char('/');
+    if (full.size() <= prefix.size() || !full.startsWith(prefix))
+        return std::nullopt;
+    return full.mid(prefix.size());
+}
+
+std::optional<QString> solution_path(const ProgramDir& dir, const QString& systemPath)
+{
+    const auto rel = relative_name(dir, systemPath);
+    if (!rel)
+        return std::nullopt;
+    return dir.solutions() + QLatin1Char('/') + *rel;
+}
+
+void open_file(Form& f, const QString& path)
+{
+    WorkingState& s = f.state;
+    SystemGrid& grid = f.grid;
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        f.user.message(s.msgNoFile);
+        return;
+    }
+    LineReader reader(path);  // a file that cannot be opened goes to the caller
+    try {
+        std::vector<std::string_view> y;
+        std::string_view line;
+        i16 m = 0;
+        int i = 1;
+        while (reader.next(line)) {
+            get_row(line, m, y);
+            if (i == 1) {
+                s.N = sub16(m, 1);
+                grid.fill_data(s.N);
+            }
+            const int n = s.N;
+            for (int k = 1; k <= n + 1; ++k) {
+                if (k > m)
+                    throw SubscriptError("too few numbers on a line");
+                grid.setText(i, 2 * k - 1, y[static_cast<std::size_t>(k)]);
+            }
+            ++i;
+            if (i > n)
+                break;
+        }
+        reader.close();
+        std::vector<float> x;
+        get_solution(f, path, x);
+        const int n = s.N;
+        if (n > 0) {
+            const int col = add16(mul16(2, n), 3);
+            for (int j = 1; j <= n; ++j)
+                grid.setText(j, col, FormatSingle(x[static_cast<std::size_t>(j)]));
+        }
+    } catch (const std::exception&) {
+        reader.close();
+        f.user.message(s.msgBadFile);
+    }
+}
+
+bool save_file(Form& f, const QString& name)
+{
+    if (!may_write(f, name))
+        return false;
+    const int n = f.state.N;
+    BufferedSave out(name);
+    for (int i = 1; i <= n; ++i) {
+        for (int k = 1; k <= n + 1; ++k) {
+            out.append(f.grid.text(i, 2 * k - 1));
+            out.append(' ');
+        }
+        out.append("\r\n");
+    }
+    out.commit();
+    return true;
+}
+
+bool save_solution(Form& f, const QString& name)
+{
+    if (!may_write(f, name))
+        return false;
+    const int n = f.state.N;
+    BufferedSave out(name);
+    for (int i = 1; i <= n; ++i) {
+        const bool fileBacked = f.state.StorageMode && *f.state.StorageMode == 2;
+        const int col = fileBacked ? 1 : add16(mul16(2, n), 3);
+        out.append(f.grid.text(i, col));
+        out.append(' ');
+    }
+    out.append("\r\n");
+    out.commit();
+    return true;
+}
+
+void get_solution(Form& f, const QString& path, std::vector<float>& x)
+{
+    const int n = f.state.N;
+    if (n < 0)
+        return;
+    if (x.size() < static_cast<std::size_t>(n) + 1)
+        x.resize(static_cast<std::size_t>(n) + 1);
+    for (int i = 1; i <= n; ++i)
+        x[static_cast<std::size_t>(i)] = 0.0f;
+    const auto solution = solution_path(f.dir, path);
+    if (!solution || !QFileInfo::exists(*solution))
+        return;
+    try {
+        LineReader reader(*solution);
+        std::string_view line;
+        if (!reader.next(line))
+            throw FileError("empty solution file");
+        std::vector<std::string_view> y;
+        i16 m = 0;
+        get_row(line, m, y);
+        for (int i = 1; i <= n; ++i) {
+            if (i > m)
+                throw SubscriptError("too few numbers in the solution file");
+            x[static_cast<std::size_t>(i)] = ParseSingle(y[static_cast<std::size_t>(i)]);
+        }
+    } catch (const std::exception&) {
+        f.user.message(f.state.msgBadFile);
+    }
+}
+
+} // namespace quenta

@@ -1,0 +1,100 @@
+#include "scratch/connect.h"
+
+#include <QDir>
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string_view>
+
+#include "files/line.h"
+#include "files/system_file.h"
+#include "model/errors.h"
+#include "model/numbers.h"
+#include "scratch/scratch_file.h"
+
+namespace quenta {
+
+void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
+{
+    WorkingState& s = f.state;
+    std::optional<LineReader> reader;
+    std::optional<ScratchWriter> writer;
+    try {
+        reader.emplace(path);
+        writer.emplace(f.dir.scratch());
+    } catch (const std::exception&) {
+        reader.reset();
+        writer.reset();
+        f.user.message(s.msgBadFile);
+        return;
+    }
+    try {
+        std::vector<std::string_view> y;
+        std::string_view line;
+        i16 m = 0;
+        std::int32_t i = 1;
+        bool anyLine = false;
+        while (reader->next(line)) {
+            anyLine = true;
+            get_row(line, m, y);
+            if (i == 1) {
+                s.N = sub16(m, 1);
+                f.controls.setText(Control::txtN, FormatInteger(s.N));
+            }
+            const std::int32_t np1 = add16(s.N, 1);
+            const std::int32_t base = np1 * (i - 1);
+            for (std::int32_t j = 1; j <= np1; ++j) {
+                if (j > m)
+                    throw SubscriptError("too few numbers on a line");
+                writer->write(base + j, ParseSingle(y[static_cast<std::size_t>(j)]));
+            }
+            ++i;
+            if (i > s.N)
+                break;
+        }
+        // A file that ends before its N-th line leaves the system incomplete.
+        if (!anyLine || i <= s.N)
+            throw FileError("the file ends before the last equation");
+        reader->close();
+        writer->close();
+        allocate(x, s.N);
+    } catch (const std::exception&) {
+        // What was read before the failure reaches the file before the user hears of it.
+        try {
+            writer->close();
+        } catch (const std::exception&) {
+        }
+        reader->close();
+        f.user.message(s.msgFormat);
+        return;
+    }
+    get_solution(f, path, x);
+}
+
+void Connect_Click(Form& f)
+{
+    WorkingState& s = f.state;
+    try {
+        const QString data = f.dir.data();
+        if (!QDir::setCurrent(data))
+            return;
+        const std::optional<QString> chosen = f.user.openFile(data);
+        if (!chosen)
+            return;  // cancelled: nothing changes
+        s.CD_FileName = *chosen;
+        connect_to_file(f, *chosen, s.X);
+        allocate(s.R, s.N);
+        allocate(s.ColNorm2, s.N);
+        s.StorageMode = i16(2);
+        f.controls.setEnabled(Control::cmdSolution, true);
+        f.controls.setEnabled(Control::cmdIter, true);
+        f.controls.setText(Control::txtN, FormatInteger(s.N));
+        f.controls.setText(Control::txtEps, FormatTenth(s.N));
+        f.grid.fill_x(s.N, s.X);
+        s.iter = 1;
+    } catch (const std::exception&) {
+        // Every failure outside the loader ends the command quietly; what was done stays.
+    }
+}
+
+} // namespace quenta
