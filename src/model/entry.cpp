@@ -1,0 +1,104 @@
+#include "model/entry.h"
+
+#include "model/errors.h"
+#include "model/int16.h"
+#include "model/numbers.h"
+
+namespace quenta {
+
+namespace {
+
+// The largest order the in-memory layout can show: 2N+4 columns must stay a 16-bit count.
+constexpr int MaxInMemoryOrder = 16381;
+
+Control indexField(int k)
+{
+    switch (k) {
+    case 0: return Control::txtIndex0;
+    case 1: return Control::txtIndex1;
+    case 2: return Control::txtIndex2;
+    default: throw SubscriptError("no such index spinner");
+    }
+}
+
+// Writes `text` into the cell (row, col) of the in-memory layout after checking that it is a
+// number. The row must be an equation of the current system (1..N) and the column a cell of
+// that row's layout; anything else is a format failure and leaves the grid as it was.
+void acceptCell(Form& f, int row, int col, const std::string& text)
+{
+    if (f.grid.fileBackedLayout())
+        throw ConversionError("the coefficients are not shown in this layout");
+    if (row < 1 || row > f.state.N)
+        throw SubscriptError("no such equation");
+    ParseSingle(text);  // only checks that the text is a number
+    f.grid.setText(row, col, text);
+}
+
+} // namespace
+
+void cmdN_Click(Form& f)
+{
+    f.state.StorageMode = i16{1};
+    i16 n = 0;
+    try {
+        n = ParseInteger(f.controls.text(Control::txtN));
+        if (n < 0 || n > MaxInMemoryOrder)
+            throw OverflowError("order out of range");
+    } catch (const QuentaError&) {
+        f.user.message(f.state.msgFormat);
+        return;
+    }
+    f.state.N = n;
+    f.grid.fill_data(n);
+    f.controls.setEnabled(Control::cmdA, true);
+    f.controls.setEnabled(Control::cmdB, true);
+    f.controls.setEnabled(Control::cmdSolution, true);
+    f.controls.setEnabled(Control::cmdIter, true);
+    f.state.iter = 1;
+}
+
+void cmdA_Click(Form& f)
+{
+    try {
+        const i16 i = ParseInteger(f.controls.text(Control::txtIndex0));
+        const i16 j = ParseInteger(f.controls.text(Control::txtIndex1));
+        const std::string text = f.controls.text(Control::txtA);
+        // An unknown outside 1..N would land on the right-hand side or the solution column.
+        if (j < 1 || j > f.state.N)
+            throw SubscriptError("no such unknown");
+        acceptCell(f, i, sub16(mul16(2, j), 1), text);
+    } catch (const QuentaError&) {
+        f.user.message(f.state.msgFormat);
+    }
+}
+
+void cmdB_Click(Form& f)
+{
+    try {
+        const i16 i = ParseInteger(f.controls.text(Control::txtIndex2));
+        const std::string text = f.controls.text(Control::txtB);
+        acceptCell(f, i, add16(mul16(2, f.state.N), 1), text);
+    } catch (const QuentaError&) {
+        f.user.message(f.state.msgFormat);
+    }
+}
+
+void cmdUp_Click(Form& f, int k)
+{
+    const Control field = indexField(k);
+    i16 v = add16(ParseInteger(f.controls.text(field)), 1);
+    if (v > f.state.N)
+        v = f.state.N;
+    f.controls.setText(field, FormatInteger(v));
+}
+
+void cmdDown_Click(Form& f, int k)
+{
+    const Control field = indexField(k);
+    i16 v = sub16(ParseInteger(f.controls.text(field)), 1);
+    if (v < 1)
+        v = 1;
+    f.controls.setText(field, FormatInteger(v));
+}
+
+} // namespace quenta

@@ -1,0 +1,652 @@
+#include "model/grid.h"
+
+#include <QString>
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "model/errors.h"
+#include "model/numbers.h"
+
+namespace quenta {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Text arena: written texts live in fixed-size blocks addressed by one 32-bit offset. A record
+// is a length byte and the text; texts of 255 bytes or more carry the byte 255 and a 32-bit
+// length instead. A record may run across blocks; short ones are kept inside one block so that
+// they can be read in place.
+
+constexpr unsigned BlockShift = 18;
+constexpr std::uint64_t BlockSize = std::uint64_t(1) << BlockShift;  // 256 KB
+constexpr std::uint64_t BlockMask = BlockSize - 1;
+constexpr std::uint64_t ArenaLimit = 0xFFFFFFF0ULL;  // offsets must fit an entry
+
+// A cell entry: 0 = never written (the layout's placeholder shows), EmptyText = written empty,
+// otherwise the record's offset + 1.
+constexpr std::uint32_t NotWritten = 0;
+constexpr std::uint32_t EmptyText = 0xFFFFFFFFu;
+
+constexpr std::size_t LongMark = 255;
+
+std::size_t headerSize(std::size_t len) { return len < LongMark ? 1 : 5; }
+
+class Arena {
+public:
+    std::uint64_t used() const { return used_; }
+    std::size_t blockBytes() const { return blocks_.size() * BlockSize; }
+
+    void release()
+    {
+        std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+        used_ = 0;
+    }
+
+    void swap(Arena& other)
+    {
+        blocks_.swap(other.blocks_);
+        std::swap(used_, other.used_);
+    }
+
+    // Where a record of `size` bytes would go: short records never straddle a block.
+    std::uint64_t placeFor(std::uint64_t at, std::size_t size) const
+    {
+        if (size <= BlockSize && (at & BlockMask) + size > BlockSize)
+            at = (at + BlockMask) & ~BlockMask;
+        return at;
+    }
+
+    // Appends a record for `text` and returns its offset.
+    std::uint64_t append(std::string_view text)
+    {
+        const std::size_t size = headerSize(text.size()) + text.size();
+        const std::uint64_t at = placeFor(used_, size);
+        if (at + size > ArenaLimit)
+            throw MemoryError("grid store full");
+        ensure(at + size);
+        used_ = at + size;
+        writeRecord(at, text);
+        return at;
+    }
+
+    void writeRecord(std::uint64_t at, std::string_view text)
+    {
+        const std::size_t len = text.size();
+        if (len < LongMark) {
+            const unsigned char b = static_cast<unsigned char>(len);
+            put(at, &b, 1);
+            put(at + 1, text.data(), len);
+        } else {
+            unsigned char h[5];
+            h[0] = static_cast<unsigned char>(LongMark);
+            const std::uint32_t l = static_cast<std::uint32_t>(len);
+            std::memcpy(h + 1, &l, 4);
+            put(at, h, 5);
+            put(at + 5, text.data(), len);
+        }
+    }
+
+    // Length of the text of the record at `at`, and where its bytes start.
+    std::size_t length(std::uint64_t at, std::uint64_t* dataAt) const
+    {
+        const unsigned char b = static_cast<unsigned char>(byte(at));
+        if (b < LongMark) {
+            *dataAt = at + 1;
+            return b;
+        }
+        std::uint32_t l = 0;
+        get(at + 1, &l, 4);
+        *dataAt = at + 5;
+        return l;
+    }
+
+    // A pointer to `n` bytes at `at` when they lie in one block, else nullptr.
+    const char* direct(std::uint64_t at, std::size_t n) const
+    {
+        if ((at & BlockMask) + n > BlockSize)
+            return nullptr;
+        return blocks_[at >> BlockShift].get() + (at & BlockMask);
+    }
+
+    char byte(std::uint64_t at) const { return blocks_[at >> BlockShift][at & BlockMask]; }
+
+    void get(std::uint64_t at, void* dst, std::size_t n) const
+    {
+        char* d = static_cast<char*>(dst);
+        while (n > 0) {
+            const std::size_t off = at & BlockMask;
+            const std::size_t k = std::min<std::size_t>(n, BlockSize - off);
+            std::memcpy(d, blocks_[at >> BlockShift].get() + off, k);
+            d += k;
+            at += k;
+            n -= k;
+        }
+    }
+
+    void put(std::uint64_t at, const void* src, std::size_t n)
+    {
+        const char* s = static_cast<const char*>(src);
+        while (n > 0) {
+            const std::size_t off = at & BlockMask;
+            const std::size_t k = std::min<std::size_t>(n, BlockSize - off);
+            std::memcpy(blocks_[at >> BlockShift].get() + off, s, k);
+            s += k;
+            at += k;
+            n -= k;
+        }
+    }
+
+private:
+    void ensure(std::uint64_t end)
+    {
+        const std::size_t need = static_cast<std::size_t>((end + BlockMask) >> BlockShift);
+        while (blocks_.size() < need)
+            blocks_.push_back(std::unique_ptr<char[]>(new char[BlockSize]));
+    }
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::uint64_t used_ = 0;
+};
+
+// The written cells of one grid row: one entry per column, the even and the odd columns in two
+// arrays so that a row whose text cells sit in every other column (the in-memory layout) costs
+// one entry per text cell. Each array is made on the first write of its parity.
+struct RowEntries {
+    std::unique_ptr<std::uint32_t[]> cells[2];
+    std::uint32_t count[2] = {0, 0};
+    bool listed = false;  // in usedRows
+};
+
+enum class Layout { None, InMemory, FileBacked };
+
+// Writes "<prefix><a><mid><b><suffix>" into a small buffer.
+struct SmallText {
+    char buf[48];
+    char* p = buf;
+    void add(std::string_view s)
+    {
+        std::memcpy(p, s.data(), s.size());
+        p += s.size();
+    }
+    void add(int v) { p = std::to_chars(p, buf + sizeof buf, v).ptr; }
+    std::string str() const { return std::string(buf, static_cast<std::size_t>(p - buf)); }
+};
+
+} // namespace
+
+struct SystemGrid::Store {
+    int rows = 2;
+    int cols = 2;
+
+    // The layout whose placeholders show in cells never written, within the part of the layout
+    // that every resize since it was made has kept.
+    Layout layout = Layout::None;
+    int layoutN = 0;
+    int extentRows = 0;
+    int extentCols = 0;
+
+    std::vector<RowEntries> rowEntries;  // grows to the highest written row
+    std::vector<int> usedRows;           // rows with entries, in the order first written
+    Arena arena;
+    std::uint64_t garbage = 0;           // bytes of records no cell refers to any more
+    std::size_t slotBytes = 0;
+
+    // ---- entries
+
+    std::uint32_t entry(int r, int c) const
+    {
+        if (static_cast<std::size_t>(r) >= rowEntries.size())
+            return NotWritten;
+        const RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
+        const unsigned p = static_cast<unsigned>(c) & 1u;
+        const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
+        return s < row.count[p] ? row.cells[p][s] : NotWritten;
+    }
+
+    static std::uint32_t slotsFor(int columns, unsigned parity)
+    {
+        return static_cast<std::uint32_t>(parity == 0 ? (columns + 1) / 2 : columns / 2);
+    }
+
+    std::uint32_t& entryForWrite(int r, int c)
+    {
+        const std::size_t ri = static_cast<std::size_t>(r);
+        if (ri >= rowEntries.size())
+            rowEntries.resize(ri + 1);
+        RowEntries& row = rowEntries[ri];
+        const unsigned p = static_cast<unsigned>(c) & 1u;
+        const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
+        if (s >= row.count[p]) {
+            const std::uint32_t n = std::max(s + 1, slotsFor(cols, p));
+            std::unique_ptr<std::uint32_t[]> grown(new std::uint32_t[n]());
+            if (row.count[p] > 0)
+                std::memcpy(grown.get(), row.cells[p].get(), row.count[p] * sizeof(std::uint32_t));
+            slotBytes += (n - row.count[p]) * sizeof(std::uint32_t);
+            row.cells[p] = std::move(grown);
+            row.count[p] = n;
+        }
+        if (!row.listed) {
+            usedRows.push_back(r);
+            row.listed = true;
+        }
+        return row.cells[p][s];
+    }
+
+    std::size_t recordSize(std::uint32_t e) const
+    {
+        std::uint64_t dataAt = 0;
+        const std::size_t len = arena.length(e - 1, &dataAt);
+        return headerSize(len) + len;
+    }
+
+    void forget(std::uint32_t& e)
+    {
+        if (e != NotWritten && e != EmptyText)
+            garbage += recordSize(e);
+        e = NotWritten;
+    }
+
+    // ---- reading
+
+    std::string written(std::uint32_t e) const
+    {
+        if (e == EmptyText)
+            return {};
+        std::uint64_t dataAt = 0;
+        const std::size_t len = arena.length(e - 1, &dataAt);
+        if (const char* d = arena.direct(dataAt, len))
+            return std::string(d, len);
+        std::string s(len, '\0');
+        arena.get(dataAt, s.data(), len);
+        return s;
+    }
+
+    std::string placeholder(int r, int c) const
+    {
+        if (layout == Layout::None || r >= extentRows || c >= extentCols)
+            return {};
+        SmallText t;
+        if (layout == Layout::FileBacked) {
+            if (c != 0)
+                return {};
+            if (r == 0)
+                return "Solution";
+            t.add("X(");
+            t.add(r);
+            t.add(")=");
+            return t.str();
+        }
+        const int n = layoutN;
+        if (r == 0) {
+            if (c == 0)
+                return "System";
+            if (c == 2 * n + 3)
+                return "Solution";
+            return {};
+        }
+        if (c == 0 || c == 2 * n + 2)
+            return {};
+        if (c <= 2 * n) {
+            if (c & 1) {
+                t.add("a(");
+                t.add(r);
+                t.add(",");
+                t.add((c + 1) / 2);
+                t.add(")");
+            } else {
+                t.add("*x(");
+                t.add(c / 2);
+                t.add(c / 2 == n ? ")=" : ")+");
+            }
+            return t.str();
+        }
+        if (c == 2 * n + 1) {
+            t.add("b(");
+            t.add(r);
+            t.add(")");
+            return t.str();
+        }
+        return "0";  // 2N+3, the solution column
+    }
+
+    // ---- writing
+
+    void write(int r, int c, std::string_view text)
+    {
+        std::uint32_t& e = entryForWrite(r, c);
+        if (text.empty()) {
+            forget(e);
+            e = EmptyText;
+            return;
+        }
+        std::size_t oldSize = 0;
+        if (e != NotWritten && e != EmptyText) {
+            std::uint64_t dataAt = 0;
+            const std::size_t oldLen = arena.length(e - 1, &dataAt);
+            if (headerSize(oldLen) == headerSize(text.size()) && text.size() <= oldLen) {
+                // Rewritten in place; the tail it no longer uses is dead.
+                arena.writeRecord(e - 1, text);
+                garbage += oldLen - text.size();
+                return;
+            }
+            oldSize = headerSize(oldLen) + oldLen;
+        }
+        // The old text stays until the new one is stored.
+        const std::uint64_t at = arena.append(text);
+        e = static_cast<std::uint32_t>(at + 1);
+        garbage += oldSize;
+        maybeCompact();
+    }
+
+    void maybeCompact()
+    {
+        constexpr std::uint64_t MinGarbage = 1u << 20;
+        const std::uint64_t live = arena.used() - garbage;
+        if (garbage < MinGarbage || garbage < live / 4)
+            return;
+        compact();
+    }
+
+    template <class Visit> void forEachRecord(Visit&& visit)
+    {
+        for (int r : usedRows) {
+            RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
+            for (unsigned p = 0; p < 2; ++p)
+                for (std::uint32_t s = 0; s < row.count[p]; ++s) {
+                    std::uint32_t& e = row.cells[p][s];
+                    if (e != NotWritten && e != EmptyText)
+                        visit(e);
+                }
+        }
+    }
+
+    // Copies the live records into a fresh arena. The copy is made first and the entries are
+    // redirected only once it is complete, so that running out of memory here loses nothing.
+    void compact()
+    {
+        Arena fresh;
+        try {
+            forEachRecord([&](std::uint32_t& e) {
+                std::uint64_t dataAt = 0;
+                const std::size_t len = arena.length(e - 1, &dataAt);
+                if (const char* d = arena.direct(dataAt, len)) {
+                    fresh.append(std::string_view(d, len));
+                } else {
+                    std::string s(len, '\0');
+                    arena.get(dataAt, s.data(), len);
+                    fresh.append(s);
+                }
+            });
+        } catch (const std::bad_alloc&) {
+            return;
+        } catch (const MemoryError&) {
+            return;
+        }
+        std::uint64_t at = 0;
+        forEachRecord([&](std::uint32_t& e) {
+            const std::size_t size = recordSize(e);
+            at = fresh.placeFor(at, size);
+            e = static_cast<std::uint32_t>(at + 1);
+            at += size;
+        });
+        arena.swap(fresh);
+        garbage = 0;
+    }
+
+    // ---- whole-grid changes
+
+    void releaseEntries()
+    {
+        std::vector<RowEntries>().swap(rowEntries);
+        std::vector<int>().swap(usedRows);
+        arena.release();
+        garbage = 0;
+        slotBytes = 0;
+    }
+
+    void clearAll()
+    {
+        releaseEntries();
+        layout = Layout::None;
+        layoutN = 0;
+        extentRows = extentCols = 0;
+    }
+
+    void setRowCount(int n)
+    {
+        if (n < 1 || n > SystemGrid::MaxRows)
+            throw SubscriptError("row count out of range");
+        if (n < rows) {
+            // Rows that go lose what was written in them.
+            std::vector<int> kept;
+            for (int r : usedRows) {
+                if (r < n) {
+                    kept.push_back(r);
+                    continue;
+                }
+                RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
+                for (unsigned p = 0; p < 2; ++p) {
+                    for (std::uint32_t s = 0; s < row.count[p]; ++s)
+                        forget(row.cells[p][s]);
+                    slotBytes -= row.count[p] * sizeof(std::uint32_t);
+                    row.cells[p].reset();
+                    row.count[p] = 0;
+                }
+                row.listed = false;
+            }
+            usedRows.swap(kept);
+            if (rowEntries.size() > static_cast<std::size_t>(n))
+                rowEntries.resize(static_cast<std::size_t>(n));
+        }
+        rows = n;
+        extentRows = std::min(extentRows, n);
+    }
+
+    void setColCount(int n)
+    {
+        if (n < 1 || n > SystemGrid::MaxCols)
+            throw SubscriptError("column count out of range");
+        if (n < cols) {
+            // Columns that go lose what was written in them.
+            for (int r : usedRows) {
+                RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
+                for (unsigned p = 0; p < 2; ++p)
+                    for (std::uint32_t s = 0; s < row.count[p]; ++s)
+                        if (static_cast<int>(2 * s + p) >= n)
+                            forget(row.cells[p][s]);
+            }
+        }
+        cols = n;
+        extentCols = std::min(extentCols, n);
+    }
+
+    void forgetColumn(int c, int lastRow)
+    {
+        for (int r : usedRows)
+            if (r <= lastRow) {
+                RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
+                const unsigned p = static_cast<unsigned>(c) & 1u;
+                const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
+                if (s < row.count[p]) {
+                    forget(row.cells[p][s]);
+                }
+            }
+    }
+};
+
+namespace {
+
+// Runs `fn` when the scope ends, also when it ends with an exception: a layout change that
+// fails half-way still closes the model's reset.
+template <class Fn> class AtScopeEnd {
+public:
+    explicit AtScopeEnd(Fn fn) : fn_(std::move(fn)) {}
+    ~AtScopeEnd() { fn_(); }
+    AtScopeEnd(const AtScopeEnd&) = delete;
+    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
+
+private:
+    Fn fn_;
+};
+
+} // namespace
+
+SystemGrid::SystemGrid(QObject* parent) : QAbstractTableModel(parent), store_(new Store) {}
+
+SystemGrid::~SystemGrid() { delete store_; }
+
+int SystemGrid::rows() const { return store_->rows; }
+int SystemGrid::cols() const { return store_->cols; }
+
+void SystemGrid::setRows(int rows)
+{
+    if (rows < 1 || rows > MaxRows)
+        throw SubscriptError("row count out of range");
+    beginResetModel();
+    store_->setRowCount(rows);
+    endResetModel();
+}
+
+void SystemGrid::setCols(int cols)
+{
+    if (cols < 1 || cols > MaxCols)
+        throw SubscriptError("column count out of range");
+    beginResetModel();
+    store_->setColCount(cols);
+    endResetModel();
+}
+
+std::string SystemGrid::text(int row, int col) const
+{
+    const Store& s = *store_;
+    if (row < 0 || row >= s.rows || col < 0 || col >= s.cols)
+        throw SubscriptError("cell outside the grid");
+    const std::uint32_t e = s.entry(row, col);
+    return e == NotWritten ? s.placeholder(row, col) : s.written(e);
+}
+
+void SystemGrid::setText(int row, int col, std::string_view text)
+{
+    Store& s = *store_;
+    if (row < 0 || row >= s.rows || col < 0 || col >= s.cols)
+        throw SubscriptError("cell outside the grid");
+    try {
+        s.write(row, col, text);
+    } catch (const std::bad_alloc&) {
+        throw MemoryError("not enough memory for the grid");
+    }
+    if (row == 0 && col == 0)
+        return;
+    if (row == 0) {
+        emit headerDataChanged(Qt::Horizontal, col - 1, col - 1);
+    } else if (col == 0) {
+        emit headerDataChanged(Qt::Vertical, row - 1, row - 1);
+    } else {
+        const QModelIndex at = createIndex(row - 1, col - 1);
+        emit dataChanged(at, at);
+    }
+}
+
+void SystemGrid::clear()
+{
+    beginResetModel();
+    store_->clearAll();
+    endResetModel();
+}
+
+void SystemGrid::fill_data(i16 N)
+{
+    Store& s = *store_;
+    beginResetModel();
+    AtScopeEnd endReset([this] { endResetModel(); });
+    s.clearAll();
+    s.setRowCount(add16(N, 1));
+    s.setColCount(add16(mul16(2, N), 4));
+    // Every cell now shows its placeholder.
+    s.layout = Layout::InMemory;
+    s.layoutN = N;
+    s.extentRows = N + 1;
+    s.extentCols = 2 * N + 4;
+}
+
+void SystemGrid::fill_x(i16 N, const std::vector<float>& X)
+{
+    if (N < 0 || X.size() < static_cast<std::size_t>(N) + 1)
+        throw SubscriptError("the approximation does not cover 1..N");
+    Store& s = *store_;
+    beginResetModel();
+    AtScopeEnd endReset([this] { endResetModel(); });
+    s.setRowCount(add16(N, 1));
+    s.setColCount(2);
+    // Column 0 of rows 0..N shows the labels of this layout from now on; no earlier text there
+    // may hide them. Cell (0, 1) is empty in every layout and keeps what was written there.
+    s.forgetColumn(0, N);
+    s.layout = Layout::FileBacked;
+    s.layoutN = N;
+    s.extentRows = N + 1;
+    s.extentCols = 2;
+    try {
+        for (int i = 1; i <= N; ++i)
+            s.write(i, 1, FormatSingle(X[static_cast<std::size_t>(i)]));
+    } catch (const std::bad_alloc&) {
+        throw MemoryError("not enough memory for the grid");
+    }
+}
+
+bool SystemGrid::fileBackedLayout() const { return store_->layout == Layout::FileBacked; }
+
+std::string SystemGrid::cornerText() const { return text(0, 0); }
+
+int SystemGrid::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : store_->rows - 1;
+}
+
+int SystemGrid::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : store_->cols - 1;
+}
+
+QVariant SystemGrid::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    const int r = index.row() + 1, c = index.column() + 1;
+    if (r >= store_->rows || c >= store_->cols)
+        return {};
+    return QString::fromStdString(text(r, c));
+}
+
+QVariant SystemGrid::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || section < 0)
+        return {};
+    if (orientation == Qt::Horizontal) {
+        if (section + 1 >= store_->cols)
+            return {};
+        return QString::fromStdString(text(0, section + 1));
+    }
+    if (section + 1 >= store_->rows)
+        return {};
+    return QString::fromStdString(text(section + 1, 0));
+}
+
+Qt::ItemFlags SystemGrid::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+std::size_t SystemGrid::storeBytes() const
+{
+    const Store& s = *store_;
+    return s.arena.blockBytes() + s.slotBytes + s.rowEntries.capacity() * sizeof(RowEntries) +
+           s.usedRows.capacity() * sizeof(int);
+}
+
+} // namespace quenta
