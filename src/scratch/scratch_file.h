@@ -45,6 +45,7 @@ public:
 private:
     int fd_ = -1;
     std::int64_t records_ = 0;
+    std::vector<unsigned char> bytes_;  // read buffer of readRun
 };
 
 // The scratch file opened for writing records: created when missing, never truncated. Records

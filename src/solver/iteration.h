@@ -3,6 +3,8 @@
 // equations A'A X = A'B without forming A'A. All arithmetic follows model/arith.h: a failure
 // (overflow, division by zero, 0/0) raises ArithmeticError at that operation and every value
 // stored before it stays.
+#include <functional>
+
 #include "model/form.h"
 #include "scratch/scratch_file.h"
 
@@ -21,5 +23,8 @@ void NormA(WorkingState& s, UserDialogs& user);
 // R(j) += s A(j,i) with er the largest positive R(j) (0 when none); then the solution cell
 // (row i, column 2N+3) shows FormatSingle(X(i)).
 void Step(WorkingState& s, SystemGrid& grid);
+// The same sweep, calling `progress` after every 64th coordinate step (once its grid cell is
+// written), so that a long sweep can show how far it has come.
+void Step(WorkingState& s, SystemGrid& grid, const std::function<void()>& progress);
 
 } // namespace quenta

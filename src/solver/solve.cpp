@@ -1,0 +1,230 @@
+#include "solver/solve.h"
+
+#include <chrono>
+#include <functional>
+#include <new>
+
+#include "model/errors.h"
+#include "model/numbers.h"
+#include "scratch/file_iteration.h"
+#include "scratch/scratch_file.h"
+#include "solver/iteration.h"
+
+namespace quenta {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The busy cursor for as long as a command runs.
+class BusyScope {
+public:
+    explicit BusyScope(Controls& c) : c_(c) { c_.setBusy(true); }
+    ~BusyScope() { c_.setBusy(false); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Controls& c_;
+};
+
+// Repaints txtEr and the solution column at most ten times a second while a command works.
+class Progress {
+public:
+    explicit Progress(Controls& c) : c_(c), last_(Clock::now()) {}
+    void tick()
+    {
+        const auto now = Clock::now();
+        if (now - last_ >= std::chrono::milliseconds(100)) {
+            c_.repaintProgress();
+            last_ = now;
+        }
+    }
+
+private:
+    Controls& c_;
+    Clock::time_point last_;
+};
+
+// txtTime: the seconds since `start`. The clock readings stay integers; only their difference is
+// converted.
+void show_duration(Controls& c, Clock::time_point start)
+{
+    const Clock::duration elapsed = Clock::now() - start;
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    c.setText(Control::txtTime, FormatSingle(static_cast<float>(seconds)));
+}
+
+bool in_memory(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 1; }
+bool file_backed(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 2; }
+
+// In-memory mode: fresh R, ColNorm2, A, B, X kept; then the system from the grid. False when a
+// message ended the command.
+bool build_from_grid(Form& f)
+{
+    WorkingState& s = f.state;
+    try {
+        allocate(s.R, s.N);
+        allocate(s.ColNorm2, s.N);
+        s.A.allocate(s.N);
+        allocate(s.B, s.N);
+        allocate(s.X, s.N, true);
+    } catch (const QuentaError&) {
+        f.user.message(s.msgNoMemory);
+        return false;
+    } catch (const std::bad_alloc&) {
+        f.user.message(s.msgNoMemory);
+        return false;
+    }
+    try {
+        load_grid(s, f.grid);
+    } catch (const ConversionError&) {
+        f.user.message(s.msgIncomplete);
+        return false;
+    } catch (const OverflowError&) {
+        f.user.message(s.msgIncomplete);
+        return false;
+    } catch (const SubscriptError&) {
+        f.user.message(s.msgIncomplete);
+        return false;
+    }
+    return true;
+}
+
+// File-backed mode: fresh R and ColNorm2, X kept.
+void allocate_file_arrays(WorkingState& s)
+{
+    allocate(s.R, s.N);
+    allocate(s.ColNorm2, s.N);
+    allocate(s.X, s.N, true);
+}
+
+// The sweeps of "Find  solution": until er <= eps or er repeats the previous sweep's (which
+// starts at 0). iter counts the sweeps; its overflow after sweep 32767 ends the run.
+void sweep_until_done(Form& f, const std::function<void()>& sweep, Progress& progress)
+{
+    WorkingState& s = f.state;
+    float previous = 0;
+    for (;;) {
+        sweep();
+        f.controls.setText(Control::txtEr, FormatSingle(s.er));
+        s.iter = add16(s.iter, 1);
+        progress.tick();
+        if (s.er <= s.eps)
+            break;
+        if (s.er == previous)
+            break;
+        previous = s.er;
+    }
+}
+
+} // namespace
+
+void load_grid(WorkingState& s, const SystemGrid& grid)
+{
+    const int N = s.N;
+    for (int i = 1; i <= N; ++i) {
+        for (int j = 1; j <= N; ++j)
+            s.A(i, j) = ParseSingle(grid.text(i, sub16(mul16(2, j), 1)));
+        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 1)));
+        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 3)));
+    }
+}
+
+void cmdSolution_Click(Form& f)
+{
+    WorkingState& s = f.state;
+    Controls& c = f.controls;
+    float eps;
+    try {
+        eps = ParseSingle(c.text(Control::txtEps));
+    } catch (const ConversionError&) {
+        f.user.message(s.msgFormat);
+        return;
+    } catch (const OverflowError&) {
+        f.user.message(s.msgFormat);
+        return;
+    }
+    s.eps = eps;
+    s.iter = 1;
+    const Clock::time_point start = Clock::now();
+    BusyScope busy(c);
+    Progress progress(c);
+    const std::function<void()> tick = [&progress] { progress.tick(); };
+
+    if (in_memory(s)) {
+        if (!build_from_grid(f))
+            return;
+        try {
+            ERX(s, nullptr);
+            NormA(s, f.user);
+            sweep_until_done(f, [&] { Step(s, f.grid, tick); }, progress);
+        } catch (const QuentaError&) {
+            return;  // a failed sweep ends the run silently; what it stored stays
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    } else if (file_backed(s)) {
+        try {
+            allocate_file_arrays(s);
+            ScratchReader file(f.dir.scratch());
+            ERX(s, &file);
+            NormA1(s, file, f.user);
+            sweep_until_done(f, [&] { Step1(s, file, f.grid, tick); }, progress);
+        } catch (const FileError&) {
+            f.user.message(s.msgBadFile);
+            return;
+        } catch (const QuentaError&) {
+            return;
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    }
+    show_duration(c, start);
+}
+
+void cmdIter_Click(Form& f)
+{
+    WorkingState& s = f.state;
+    Controls& c = f.controls;
+    const Clock::time_point start = Clock::now();
+    BusyScope busy(c);
+    Progress progress(c);
+    const std::function<void()> tick = [&progress] { progress.tick(); };
+
+    try {
+        if (in_memory(s)) {
+            if (s.iter == 1) {
+                if (!build_from_grid(f))
+                    return;
+                ERX(s, nullptr);
+                NormA(s, f.user);
+            }
+            Step(s, f.grid, tick);
+            c.setText(Control::txtEr, FormatSingle(s.er));
+        } else if (file_backed(s)) {
+            try {
+                if (s.iter == 1) {
+                    allocate_file_arrays(s);
+                    ScratchReader file(f.dir.scratch());
+                    ERX(s, &file);
+                    NormA1(s, file, f.user);
+                }
+                ScratchReader file(f.dir.scratch());
+                Step1(s, file, f.grid, tick);
+                c.setText(Control::txtEr, FormatSingle(s.er));
+            } catch (const FileError&) {
+                f.user.message(s.msgBadFile);
+                return;
+            }
+        }
+        s.iter = add16(s.iter, 1);
+    } catch (const QuentaError&) {
+        return;  // silent end; what was stored so far stays
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    show_duration(c, start);
+}
+
+} // namespace quenta
