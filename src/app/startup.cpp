@@ -1,0 +1,54 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+
+#include "files/samples.h"
+#include "model/errors.h"
+#include "model/numbers.h"
+
+namespace quenta {
+
+void Form_Load(Form& f)
+{
+    f.state.loadMessages();
+
+    f.controls.setEnabled(Control::txtIndex0, false);
+    f.controls.setEnabled(Control::txtIndex1, false);
+    f.controls.setEnabled(Control::txtIndex2, false);
+
+    // cmdIter is created disabled; the other three wait for the first system as well.
+    f.controls.setEnabled(Control::cmdA, false);
+    f.controls.setEnabled(Control::cmdB, false);
+    f.controls.setEnabled(Control::cmdSolution, false);
+
+    f.state.iter = 1;
+
+    // The samples are written only when the data folder itself had to be made: an existing
+    // folder is left alone, even an empty one. A program directory that cannot be written to
+    // still opens the window; the commands that need the folder report it themselves.
+    const QString data = f.dir.data();
+    if (!QFileInfo(data).isDir() && QDir().mkpath(data)) {
+        try {
+            create_samples(f);
+        } catch (const std::exception&) {
+        }
+    }
+
+    try {
+        f.state.eps = ParseSingle(f.controls.text(Control::txtEps));
+    } catch (const QuentaError&) {
+        f.state.eps = 0;
+        f.user.message(f.state.msgFormat);
+    }
+}
+
+void Exit_Click()
+{
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(0);
+}
+
+} // namespace quenta

@@ -1,0 +1,130 @@
+// The seven menu shortcuts reach their commands whatever control has the focus, text fields
+// included; Exit ends everything, closing the main window alone leaves the help window.
+#include "app_fixture.h"
+
+using namespace quenta;
+using namespace quenta::testing;
+
+namespace {
+
+// Gives the focus to a control of the active window, then presses Ctrl+key there.
+void pressCtrl(Started& app, QWidget* focus, Qt::Key key)
+{
+    QApplication::setActiveWindow(&app.w());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.w()));
+    focus->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), focus);
+    QTest::keyClick(focus, key, Qt::ControlModifier);
+}
+
+std::vector<QWidget*> focusTargets(Started& app)
+{
+    return {app.w().control(Control::txtN), app.w().control(Control::txtEps), app.w().control(Control::txtEr),
+            app.w().gridView(), app.w().control(Control::cmdN)};
+}
+
+} // namespace
+
+TEST(Shortcuts, FileCommandsFromEveryControl)
+{
+    Started app(emptyDataFolder);
+    for (QWidget* focus : focusTargets(app)) {
+        SCOPED_TRACE(focus->objectName().toStdString());
+        auto* edit = qobject_cast<QLineEdit*>(focus);
+        if (edit) {
+            edit->setText(QStringLiteral("12"));
+            edit->selectAll();
+        }
+        const int opens = app.user.opens;
+        const int saves = app.user.saves;
+
+        app.user.files.push_back(std::nullopt);  // the dialog is cancelled
+        pressCtrl(app, focus, Qt::Key_O);
+        EXPECT_EQ(app.user.opens, opens + 1) << "Ctrl+O: Open";
+        EXPECT_EQ(app.user.saves, saves);
+
+        app.user.files.push_back(std::nullopt);
+        pressCtrl(app, focus, Qt::Key_R);
+        EXPECT_EQ(app.user.saves, saves + 1) << "Ctrl+R: Save";
+        EXPECT_EQ(app.user.opens, opens + 1);
+
+        app.user.files.push_back(std::nullopt);
+        pressCtrl(app, focus, Qt::Key_C);
+        EXPECT_EQ(app.user.opens, opens + 2) << "Ctrl+C: Connect";
+        EXPECT_EQ(app.user.saves, saves + 1);
+
+        EXPECT_TRUE(app.user.files.empty());
+        // Each dialog started in the data folder.
+        for (const QString& folder : app.user.dialogFolders)
+            EXPECT_EQ(QDir(folder).canonicalPath(), QDir(app.dir.file("data")).canonicalPath());
+        // The field's own meaning of the keys was not applied: the selected text is still there.
+        if (edit)
+            EXPECT_EQ(edit->text(), QStringLiteral("12"));
+    }
+    // Ordinary typing still reaches the text fields.
+    QLineEdit* n = app.edit(Control::txtN);
+    n->clear();
+    QTest::keyClicks(n, "Ca7");
+    EXPECT_EQ(n->text(), QStringLiteral("Ca7"));
+}
+
+TEST(Shortcuts, HelpCommandsFromATextField)
+{
+    Started app(emptyDataFolder);
+    QWidget* focus = app.w().control(Control::txtA);
+    const std::pair<Qt::Key, const char*> keys[] = {
+        {Qt::Key_A, "About"}, {Qt::Key_U, "User Guide"}, {Qt::Key_G, "Get Paid"}};
+    frmHelp* first = nullptr;
+    for (const auto& [key, caption] : keys) {
+        pressCtrl(app, focus, key);
+        frmHelp* help = currentHelpWindow();
+        ASSERT_NE(help, nullptr) << caption;
+        EXPECT_TRUE(help->isVisible());
+        EXPECT_EQ(help->windowTitle(), QString::fromLatin1(caption));
+        if (!first)
+            first = help;
+        EXPECT_EQ(help, first) << "one help window, reused";
+    }
+    EXPECT_TRUE(app.user.messages.empty());
+    EXPECT_EQ(app.user.opens + app.user.saves, 0);
+}
+
+TEST(Shortcuts, ExitClosesEveryWindowWithoutAQuestion)
+{
+    Started app(emptyDataFolder);
+    QWidget* focus = app.w().control(Control::txtEps);
+    pressCtrl(app, focus, Qt::Key_A);
+    ASSERT_NE(currentHelpWindow(), nullptr);
+
+    pressCtrl(app, focus, Qt::Key_E);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(app.w().isVisible());
+    EXPECT_TRUE(currentHelpWindow() == nullptr || !currentHelpWindow()->isVisible());
+    EXPECT_TRUE(app.user.messages.empty());
+}
+
+TEST(Shortcuts, ClosingTheMainWindowLeavesTheHelpWindowOpen)
+{
+    Started app(emptyDataFolder);
+    pressCtrl(app, app.w().control(Control::txtN), Qt::Key_U);
+    ASSERT_NE(currentHelpWindow(), nullptr);
+    app.w().close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(app.w().isVisible());
+    ASSERT_NE(currentHelpWindow(), nullptr);
+    EXPECT_TRUE(currentHelpWindow()->isVisible());
+}
+
+TEST(Shortcuts, MenuEntriesRunTheSameCommands)
+{
+    Started app(emptyDataFolder);
+    auto action = [&](const char* name) { return app.w().findChild<QAction*>(QString::fromLatin1(name)); };
+    app.user.files.push_back(std::nullopt);
+    action("Save")->trigger();
+    EXPECT_EQ(app.user.saves, 1);
+    action("GetPaid")->trigger();
+    ASSERT_NE(currentHelpWindow(), nullptr);
+    EXPECT_EQ(currentHelpWindow()->windowTitle(), QStringLiteral("Get Paid"));
+    action("Exit")->trigger();
+    EXPECT_FALSE(app.w().isVisible());
+}
