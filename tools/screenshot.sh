@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Renders docs/screenshot.png: the started main window, drawn by the program itself offscreen.
+# Usage: tools/screenshot.sh [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build}"
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build "$build" -j 2 --target test_app
+mkdir -p docs
+QT_QPA_PLATFORM=offscreen QUENTA_SCREENSHOT="$PWD/docs/screenshot.png" \
+  "$build/tests/test_app" --gtest_filter=Screenshot.StartedWindow
+echo "wrote docs/screenshot.png"
