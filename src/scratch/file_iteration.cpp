@@ -9,6 +9,7 @@
 
 #include "model/arith.h"
 #include "model/numbers.h"
+#include "scratch/band_size.h"
 #include "scratch/column_kernels.h"
 #include "scratch/record_io.h"
 
@@ -17,7 +18,8 @@ namespace quenta {
 namespace {
 
 // Memory of the band of columns held at a time: 8 MB, whatever the order of the system.
-constexpr std::size_t BandBytes = std::size_t(8) << 20;
+constexpr std::size_t DefaultBandBytes = std::size_t(8) << 20;
+std::size_t bandBytes = DefaultBandBytes;
 
 float& at(std::vector<float>& v, int k)
 {
@@ -45,7 +47,7 @@ public:
         : n_(n), n1_(add16(static_cast<i16>(n), 1)), file_(file), records_(file.records())
     {
         stride_ = (static_cast<std::size_t>(n) + 3) / 4 * 4 + 16;
-        width_ = static_cast<int>(std::clamp<std::size_t>(BandBytes / sizeof(float) / stride_, 1,
+        width_ = static_cast<int>(std::clamp<std::size_t>(bandBytes / sizeof(float) / stride_, 1,
                                                           static_cast<std::size_t>(n)));
         try {
             data_.reset(new float[stride_ * static_cast<std::size_t>(width_)]);
@@ -167,6 +169,9 @@ void update_replay(WorkingState& s, const float* a, float sv)
 }
 
 } // namespace
+
+std::size_t band_size::bytes() { return bandBytes; }
+void band_size::setBytes(std::size_t bytes) { bandBytes = bytes == 0 ? DefaultBandBytes : bytes; }
 
 void NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user)
 {
