@@ -135,8 +135,12 @@ void frmMain::createControls()
         h->setSectionResizeMode(QHeaderView::Fixed);
         h->setHighlightSections(false);
     }
-    if (auto* corner = msfgData_->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly))
+    // The corner cell of the fixed row and column is the view's corner button, drawn with the
+    // grid's corner text; a new layout changes that text.
+    if (auto* corner = msfgData_->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         corner->setObjectName(QStringLiteral("msfgDataCorner"));
+        connect(grid_, &QAbstractItemModel::modelReset, corner, qOverload<>(&QWidget::update));
+    }
     placed_.push_back({msfgData_, QRect(240, 360, 9975, 2535)});
 
     const QPoint frameAt[3] = {{840, 3600}, {1920, 3600}, {840, 4800}};
@@ -248,11 +252,25 @@ void frmMain::run(Command&& command)
 {
     // Every command handles the failures it expects; this only keeps an unforeseen one from
     // taking the program down with the event loop.
+    // While a command runs the view and its headers do not follow the grid cell by cell (Open
+    // writes N² cells, and views reacting to each one triple its time); the grid is painted
+    // whole when the command ends, and the solve commands repaint it themselves while they run.
+    // Layout changes still reach the view as they happen.
+    QObject* const followers[] = {msfgData_, msfgData_->horizontalHeader(), msfgData_->verticalHeader()};
+    bool detached[3] = {};
+    for (int k = 0; k < 3; ++k)
+        detached[k] = QObject::disconnect(grid_, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)),
+                                          followers[k], SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
     try {
         command();
     } catch (const std::exception&) {
     } catch (...) {
     }
+    for (int k = 0; k < 3; ++k)
+        if (detached[k])
+            QObject::connect(grid_, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)), followers[k],
+                             SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
+    msfgData_->viewport()->update();
     setBusy(false);
 }
 

@@ -1,5 +1,8 @@
 // Typing a system in through the window: Accept N, Accept A(i,j), Accept B(i), the spinners,
 // and the messages they show.
+#include <QAbstractButton>
+#include <QHeaderView>
+
 #include "app_fixture.h"
 
 using namespace quenta;
@@ -162,4 +165,52 @@ TEST(WindowEntry, DisabledButtonsIgnoreClicksUntilASystemExists)
     EXPECT_TRUE(app.user.messages.empty());
     EXPECT_EQ(app.w().grid().rows(), 2);
     EXPECT_EQ(app.state().iter, 1);
+}
+
+// During a command the view does not follow each cell write; afterwards it follows them again.
+TEST(WindowEntry, ViewFollowsTheGridAgainAfterEveryCommand)
+{
+    Started app(emptyDataFolder);
+    app.acceptN("2");
+    app.acceptA(1, 1, "4");
+    app.click(app.up(2));
+    QObject* followers[] = {app.w().gridView(), app.w().gridView()->horizontalHeader(),
+                            app.w().gridView()->verticalHeader()};
+    for (QObject* view : followers) {
+        EXPECT_TRUE(QObject::disconnect(&app.w().grid(), SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)),
+                                        view, SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>))))
+            << view->metaObject()->className();
+        // Disconnecting once more finds nothing: there was exactly one connection.
+        EXPECT_FALSE(QObject::disconnect(&app.w().grid(), SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)),
+                                         view, SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>))));
+    }
+}
+
+namespace {
+// Pixels dark enough to be text.
+int darkPixels(QWidget* w)
+{
+    const QImage image = w->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 110;
+    return dark;
+}
+} // namespace
+
+TEST(WindowEntry, CornerCellShowsTheLayoutsHeading)
+{
+    Started app(emptyDataFolder);
+    auto* corner = app.w().gridView()->findChild<QAbstractButton*>(QStringLiteral("msfgDataCorner"));
+    ASSERT_NE(corner, nullptr);
+    ASSERT_TRUE(corner->isVisible());
+    const int empty = darkPixels(corner);
+    app.acceptN("2");
+    EXPECT_EQ(app.shown(0, 0), "System");
+    const int system = darkPixels(corner);
+    EXPECT_GT(system, empty + 10) << "the corner shows System";
+    // The fixed column is wide enough for the heading.
+    const QFontMetrics fm(app.w().gridView()->font());
+    EXPECT_GE(corner->width(), fm.horizontalAdvance(QStringLiteral("Solution")));
 }
