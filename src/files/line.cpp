@@ -1,6 +1,8 @@
 #include "files/line.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,7 +37,9 @@ void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y)
 }
 
 namespace {
-constexpr std::size_t InitialBuffer = std::size_t(1) << 20;
+// The buffer: large for large files, no larger than a small file needs.
+constexpr std::size_t LargestFirstBuffer = std::size_t(1) << 20;
+constexpr std::size_t SmallestBuffer = 4096;
 }
 
 LineReader::LineReader(const QString& path)
@@ -53,7 +57,11 @@ LineReader::LineReader(const QString& path)
         close();
         throw FileError("not a readable file: " + name.toStdString());
     }
-    buf_.resize(InitialBuffer);
+    std::size_t want = LargestFirstBuffer;
+    if (S_ISREG(st.st_mode) && st.st_size >= 0 && static_cast<std::uint64_t>(st.st_size) < want)
+        want = std::max(SmallestBuffer, static_cast<std::size_t>(st.st_size) + 1);
+    buf_.reset(new char[want]);
+    cap_ = want;
 }
 
 LineReader::~LineReader() { close(); }
@@ -75,17 +83,21 @@ void LineReader::fill()
     if (begin_ > 0) {
         const std::size_t keep = end_ - begin_;
         if (keep > 0)
-            std::memmove(buf_.data(), buf_.data() + begin_, keep);
+            std::memmove(buf_.get(), buf_.get() + begin_, keep);
         lf_ = lf_ > begin_ ? lf_ - begin_ : 0;
         cr_ = cr_ > begin_ ? cr_ - begin_ : 0;
         begin_ = 0;
         end_ = keep;
     }
-    if (end_ == buf_.size())
-        buf_.resize(buf_.size() * 2);
+    if (end_ == cap_) {
+        std::unique_ptr<char[]> bigger(new char[cap_ * 2]);
+        std::memcpy(bigger.get(), buf_.get(), end_);
+        buf_ = std::move(bigger);
+        cap_ *= 2;
+    }
     ssize_t got;
     do
-        got = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+        got = ::read(fd_, buf_.get() + end_, cap_ - end_);
     while (got < 0 && errno == EINTR);
     if (got < 0)
         throw FileError("read failed");
@@ -99,8 +111,8 @@ std::size_t LineReader::find(char c, std::size_t& cached)
     if (cached < begin_)
         cached = begin_;
     if (cached < end_ && buf_[cached] != c) {
-        const void* hit = std::memchr(buf_.data() + cached, c, end_ - cached);
-        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buf_.data()) : end_;
+        const void* hit = std::memchr(buf_.get() + cached, c, end_ - cached);
+        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buf_.get()) : end_;
     }
     return cached;
 }
@@ -123,7 +135,7 @@ bool LineReader::next(std::string_view& line)
         const std::size_t cr = find('\r', cr_);
         const std::size_t stop = lf < cr ? lf : cr;
         if (stop < end_) {
-            line = std::string_view(buf_.data() + begin_, stop - begin_);
+            line = std::string_view(buf_.get() + begin_, stop - begin_);
             if (stop == cr) {
                 if (stop + 1 < end_) {
                     begin_ = buf_[stop + 1] == '\n' ? stop + 2 : stop + 1;
@@ -138,7 +150,7 @@ bool LineReader::next(std::string_view& line)
         }
         if (eof_) {
             if (begin_ < end_) {
-                line = std::string_view(buf_.data() + begin_, end_ - begin_);
+                line = std::string_view(buf_.get() + begin_, end_ - begin_);
                 begin_ = end_;
                 return true;
             }

@@ -1,6 +1,7 @@
 #pragma once
 // The line splitter and the line reader shared by every reader of text files.
 #include <QString>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,8 @@ private:
     std::size_t find(char c, std::size_t& cached);
 
     int fd_ = -1;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;  // not zeroed: only bytes read are looked at
+    std::size_t cap_ = 0;
     std::size_t begin_ = 0, end_ = 0;
     // Where the next LF / CR stands in buf_, or end_ when the bytes searched so far hold none.
     // No LF lies in [begin_, lf_) and no CR in [begin_, cr_).

@@ -1,0 +1,112 @@
+// Connect of a system of order 2048: 37 MB of text into a scratch file of 537 MB, against
+// writing the same number of bytes sequentially through a 64 KiB buffer.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "common/bench_util.h"
+#include "model/numbers.h"
+#include "scratch/connect.h"
+
+namespace {
+
+using namespace quenta;
+
+constexpr int Order = 2048;
+
+class QuietControls : public Controls {
+public:
+    std::string text(Control) const override { return {}; }
+    void setText(Control, const std::string&) override {}
+    bool isEnabled(Control) const override { return true; }
+    void setEnabled(Control, bool) override {}
+};
+
+class RecordingUser : public UserDialogs {
+public:
+    void message(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string&) override { return false; }
+    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
+    std::vector<std::string> messages;
+};
+
+void write_system(const QString& path, int n)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    std::uint64_t s = 88172645463325252ULL;
+    std::string buf;
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n + 1; ++j) {
+            s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+            buf += FormatSingle(static_cast<float>(s >> 40) * (1000.0f / 16777216.0f));
+            buf += ' ';
+        }
+        buf += "\r\n";
+        if (buf.size() > (1u << 20)) {
+            f.write(buf.data(), static_cast<qint64>(buf.size()));
+            buf.clear();
+        }
+    }
+    f.write(buf.data(), static_cast<qint64>(buf.size()));
+}
+
+// The reference: the same number of bytes written in order through a 64 KiB buffer.
+void write_sequentially(const QString& path, std::int64_t bytes)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0644);
+    std::vector<unsigned char> buf(64 * 1024, 0);
+    for (std::int64_t done = 0; done < bytes;) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(bytes - done, 64 * 1024));
+        buf[0] = static_cast<unsigned char>(done);
+        if (::write(fd, buf.data(), chunk) != static_cast<ssize_t>(chunk))
+            break;
+        done += static_cast<std::int64_t>(chunk);
+    }
+    ::close(fd);
+}
+
+void BM_Connect(benchmark::State& st)
+{
+    QTemporaryDir tmp;
+    QDir().mkpath(tmp.path() + "/data");
+    const QString system = tmp.path() + "/data/big.txt";
+    write_system(system, Order);
+
+    WorkingState state;
+    state.loadMessages();
+    SystemGrid grid;
+    QuietControls controls;
+    RecordingUser user;
+    Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
+
+    for (auto _ : st) {
+        const double before = bench::peak_rss_mb();
+        const double connect = bench::best_of_ms(2, [&] { connect_to_file(form, system, state.X); });
+        const double peak = bench::peak_rss_mb();
+        const std::int64_t bytes = std::int64_t(Order) * (Order + 1) * 128;
+        if (!user.messages.empty() || state.N != Order || QFile(form.dir.scratch()).size() != bytes) {
+            st.SkipWithError("the system did not connect cleanly");
+            return;
+        }
+        const QString reference = tmp.path() + "/reference.bin";
+        const double write = bench::best_of_ms(2, [&] { write_sequentially(reference, bytes); });
+        QFile::remove(reference);
+        QFile::remove(form.dir.scratch());
+        st.counters["connect_ms N=2048"] = connect;
+        st.counters["connect_vs_write_ratio N=2048"] = connect / write;
+        st.counters["connect_peak_rss_mb N=2048"] = peak;
+        st.counters["connect_rss_growth_mb N=2048"] = peak - before;
+    }
+}
+BENCHMARK(BM_Connect)->Iterations(1);
+
+} // namespace

@@ -1,0 +1,164 @@
+// Open and Save of a system of order 2048 (about 37 MB of text), against reading the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "common/bench_util.h"
+#include "files/line.h"
+#include "files/system_file.h"
+#include "model/numbers.h"
+
+namespace {
+
+using namespace quenta;
+
+constexpr int Order = 2048;
+
+class QuietControls : public Controls {
+public:
+    std::string text(Control) const override { return {}; }
+    void setText(Control, const std::string&) override {}
+    bool isEnabled(Control) const override { return true; }
+    void setEnabled(Control, bool) override {}
+};
+
+class YesUser : public UserDialogs {
+public:
+    void message(const std::string& text) override { messages.push_back(text); }
+    bool askYesNo(const std::string&) override { return true; }
+    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
+    std::vector<std::string> messages;
+};
+
+// Writes a system of the given order with sample-like values, streamed through a buffer.
+void write_system(const QString& path, int n)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    std::uint64_t s = 88172645463325252ULL;
+    std::string buf;
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n + 1; ++j) {
+            s = s * 6364136223846793005ULL + 1442695040888963407ULL;
+            buf += FormatSingle(static_cast<float>(s >> 40) * (1000.0f / 16777216.0f));
+            buf += ' ';
+        }
+        buf += "\r\n";
+        if (buf.size() > (1u << 20)) {
+            f.write(buf.data(), static_cast<qint64>(buf.size()));
+            buf.clear();
+        }
+    }
+    f.write(buf.data(), static_cast<qint64>(buf.size()));
+}
+
+// The reference: the file's bytes read into a new buffer of memory.
+qint64 read_all(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = f.readAll();
+    return bytes.size();
+}
+
+// The bytes read into a buffer that is reused.
+std::size_t read_into(const QString& path, std::vector<char>& into)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY);
+    std::size_t total = 0;
+    for (;;) {
+        if (into.size() < total + (1u << 20))
+            into.resize(total + (1u << 20));
+        const ssize_t got = ::read(fd, into.data() + total, into.size() - total);
+        if (got <= 0)
+            break;
+        total += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    return total;
+}
+
+// The line reader and the splitter alone, without the grid.
+long long split_only(const QString& path)
+{
+    LineReader reader(path);
+    std::vector<std::string_view> y;
+    std::string_view line;
+    i16 m = 0;
+    long long tokens = 0;
+    while (reader.next(line)) {
+        get_row(line, m, y);
+        tokens += m;
+    }
+    return tokens;
+}
+
+void BM_OpenSave(benchmark::State& st)
+{
+    QTemporaryDir tmp;
+    QDir().mkpath(tmp.path() + "/data");
+    const QString system = tmp.path() + "/data/big.txt";
+    write_system(system, Order);
+    const double fileMb = static_cast<double>(QFile(system).size()) / 1e6;
+
+    WorkingState state;
+    state.loadMessages();
+    QuietControls controls;
+    YesUser user;
+
+    for (auto _ : st) {
+        // Open as the user meets it: a grid whose store has not held a system yet, against the
+        // bytes read into a buffer that is new as well.
+        constexpr int Reps = 5;
+        std::vector<std::unique_ptr<SystemGrid>> grids;
+        for (int k = 0; k < Reps; ++k)
+            grids.push_back(std::make_unique<SystemGrid>());
+        int next = 0;
+        const double cat = bench::best_of_ms(Reps, [&] { bench::keep(read_all(system)); });
+        const double open = bench::best_of_ms(Reps, [&] {
+            Form form{state, *grids[static_cast<std::size_t>(next++)], controls, user, ProgramDir{tmp.path()}};
+            open_file(form, system);
+        });
+        SystemGrid& grid = *grids.back();
+        if (!user.messages.empty() || state.N != Order) {
+            st.SkipWithError("the system did not open cleanly");
+            return;
+        }
+        // The same with memory already in hand: a grid that held the system before, and one
+        // buffer read into again and again.
+        Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
+        std::vector<char> buffer;
+        const double catWarm = bench::best_of_ms(Reps, [&] { bench::keep(read_into(system, buffer)); });
+        const double openWarm = bench::best_of_ms(Reps, [&] { open_file(form, system); });
+        const double split = bench::best_of_ms(Reps, [&] { bench::keep(split_only(system)); });
+
+        const double storeMb = static_cast<double>(grid.storeBytes()) / 1e6;
+        const QString copy = tmp.path() + "/data/copy.txt";
+        const double save = bench::best_of_ms(3, [&] { save_file(form, copy); });
+        if (QFile(copy).size() != QFile(system).size()) {
+            st.SkipWithError("the saved system differs in size");
+            return;
+        }
+        st.counters["open_file_ms N=2048"] = open;
+        st.counters["save_file_ms N=2048"] = save;
+        st.counters["open_vs_cat_ratio N=2048"] = open / cat;
+        st.counters["open_store_mb N=2048"] = storeMb;
+        st.counters["system_file_mb N=2048"] = fileMb;
+        st.counters["read_bytes_ms N=2048"] = cat;
+        st.counters["open_warm_ms N=2048"] = openWarm;
+        st.counters["open_vs_cached_read_ratio N=2048"] = openWarm / catWarm;
+        st.counters["split_lines_ms N=2048"] = split;
+    }
+}
+BENCHMARK(BM_OpenSave)->Iterations(1);
+
+} // namespace
