@@ -341,24 +341,21 @@ TEST(MainWindow, CommaLocaleStartsWithItsOwnSeparator)
     setDecimalSeparator(".");
 }
 
-TEST(MainWindow, ReadOnlyProgramDirectoryStillOpensTheWindow)
+TEST(MainWindow, DataFolderThatCannotBeMadeStillOpensTheWindow)
 {
-    TempProgramDir probe;
-    QFile::setPermissions(probe.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const bool enforced = !QDir().mkdir(probe.file("x"));
-    QFile::setPermissions(probe.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!enforced)
-        GTEST_SKIP() << "permissions are not enforced for this user";
-
-    Started app([](TempProgramDir& dir) {
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    });
-    QFile::setPermissions(app.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // A plain file named "data" stands where the folder would go.
+    Started app([](TempProgramDir& dir) { dir.write("data", "not a folder"); });
     EXPECT_TRUE(app.w().isVisible());
-    EXPECT_FALSE(QFileInfo(app.dir.file("data")).exists());
+    EXPECT_TRUE(QFileInfo(app.dir.file("data")).isFile());
+    EXPECT_EQ(app.dir.read("data"), "not a folder");
     EXPECT_EQ(app.state().N, 0);
     EXPECT_EQ(app.state().eps, 0.5f);
     EXPECT_EQ(app.state().iter, 1);
+    EXPECT_TRUE(app.user.messages.empty());
+    // The commands that need the folder find none: Open ends with msgBadFile, no dialog shown.
+    app.w().findChild<QAction*>(QStringLiteral("Open"))->trigger();
+    EXPECT_EQ(app.user.opens, 0);
+    EXPECT_EQ(app.user.messages, std::vector<std::string>{kMsgBadFile});
 }
 
 // Loading on its own, over a form without a window.
