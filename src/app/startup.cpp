@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <exception>
 
 #include "files/samples.h"
@@ -48,7 +49,11 @@ void Form_Load(Form& f)
 void Exit_Click()
 {
     QApplication::closeAllWindows();
-    QCoreApplication::exit(0);
+    // Leaves the program's event loop. Outside one (a window driven without exec) there is
+    // nothing to leave, and asking would make every later loop, a modal box's included, end at
+    // once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 
 } // namespace quenta

@@ -1,5 +1,8 @@
 // The seven menu shortcuts reach their commands whatever control has the focus, text fields
 // included; Exit ends everything, closing the main window alone leaves the help window.
+#include <QEventLoop>
+#include <QTimer>
+
 #include "app_fixture.h"
 
 using namespace quenta;
@@ -127,4 +130,17 @@ TEST(Shortcuts, MenuEntriesRunTheSameCommands)
     EXPECT_EQ(currentHelpWindow()->windowTitle(), QStringLiteral("Get Paid"));
     action("Exit")->trigger();
     EXPECT_FALSE(app.w().isVisible());
+}
+
+TEST(Shortcuts, ExitOutsideARunningEventLoopLeavesLaterLoopsAlone)
+{
+    {
+        Started app(emptyDataFolder);
+        app.w().findChild<QAction*>(QStringLiteral("Exit"))->trigger();
+        EXPECT_FALSE(app.w().isVisible());
+    }
+    // A modal loop started afterwards (a message box, a file dialog) still runs.
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&loop] { loop.exit(7); });
+    EXPECT_EQ(loop.exec(), 7);
 }
