@@ -208,6 +208,8 @@ template <class F> std::string outcome(F&& fn)
         return "subscript";
     } catch (const OverflowError&) {
         return "overflow";
+    } catch (const ConversionError&) {
+        return "conversion";
     }
     return {};
 }

@@ -307,6 +307,46 @@ TEST(SolveInMemory, PlaceholdersLeftAreAnIncompleteSystem)
     EXPECT_EQ(f.state.B[2], 1.0f);
 }
 
+// Loading a cell gives exactly what ParseSingle gives for its text, or fails as it does.
+TEST(SolveInMemory, LoadingACellIsParseSingle)
+{
+    const char* texts[] = {"1", "-2.5", "0.1", ".5", "5.", "-0", "0.000", "1e-40", "1e-46", "1E-50", "3.4028235E+38",
+                           "3.4028236e38", "1e39", "+1", " 1", "1 ", "1,5", "1.5", "inf", "nan", "-Infinity",
+                           "0x10", "1e", "-", "", "a(1,1)", "123456789012", "1.17549435E-38", "0e999999"};
+    for (const char* sep : {".", ","}) {
+        setDecimalSeparator(sep);
+        for (const char* t : texts) {
+            SCOPED_TRACE(::testing::Message() << "separator " << sep << ", text '" << t << "'");
+            WorkingState s;
+            s.N = 1;
+            s.A.allocate(1);
+            allocate(s.B, 1);
+            allocate(s.X, 1);
+            SystemGrid grid;
+            grid.fill_data(1);
+            grid.setText(1, 1, t);
+            grid.setText(1, 3, "0");
+            const std::string loaded = reference::outcome([&] { load_grid(s, grid); });
+            float expected = 0;
+            std::string parsed;
+            try {
+                expected = ParseSingle(t);
+            } catch (const ConversionError&) {
+                parsed = "conversion";
+            } catch (const OverflowError&) {
+                parsed = "overflow";
+            }
+            if (parsed.empty()) {
+                EXPECT_EQ(loaded, "");
+                EXPECT_EQ(reference::bits(s.A(1, 1)), reference::bits(expected));
+            } else {
+                EXPECT_EQ(loaded, parsed == "overflow" ? "overflow" : "conversion");
+            }
+        }
+    }
+    setDecimalSeparator(".");
+}
+
 TEST(SolveInMemory, ChangedCoefficientIsReadOnlyWhenTheArraysAreRebuilt)
 {
     TempProgramDir dir;

@@ -1,0 +1,284 @@
+// Figures of the solver: the in-memory sweep against the plain form of the same sweep, the
+// file-backed sweep against the in-memory one, loading a system from the grid, and the anonymous
+// memory of a file-backed solve.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <map>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "common/bench_util.h"
+#include "model/arith.h"
+#include "model/form.h"
+#include "model/numbers.h"
+#include "scratch/file_iteration.h"
+#include "scratch/scratch_file.h"
+#include "solver/iteration.h"
+#include "solver/solve.h"
+
+namespace {
+
+using namespace quenta;
+
+// A random system of order n that the sweeps do not overflow: a dominant diagonal, X = 0.
+void random_system(WorkingState& s, int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    s.N = static_cast<i16>(n);
+    s.StorageMode = static_cast<i16>(1);
+    s.A.allocate(n);
+    allocate(s.B, n);
+    allocate(s.X, n);
+    allocate(s.R, n);
+    allocate(s.ColNorm2, n);
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i)
+            s.A(i, j) = unit(rng) + (i == j ? static_cast<float>(n) / 8 : 0.0f);
+    for (int i = 1; i <= n; ++i)
+        s.B[static_cast<std::size_t>(i)] = unit(rng) * 100;
+}
+
+struct QuietDialogs : UserDialogs {
+    void message(const std::string&) override {}
+    bool askYesNo(const std::string&) override { return false; }
+    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
+};
+
+struct MapControls : Controls {
+    std::map<Control, std::string> texts;
+    std::string text(Control c) const override
+    {
+        auto it = texts.find(c);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void setText(Control c, const std::string& t) override { texts[c] = t; }
+    bool isEnabled(Control) const override { return true; }
+    void setEnabled(Control, bool) override {}
+};
+
+// The plain form of one sweep: the accumulation loop, then the update loop with the er test,
+// over a column-major array; every operation checked as it happens.
+void plain_sweep(WorkingState& s, SystemGrid& grid)
+{
+    const int n = s.N;
+    float* R = s.R.data();
+    float* X = s.X.data();
+    const float* C = s.ColNorm2.data();
+    const int col = 2 * n + 3;
+    for (int i = 1; i <= n; ++i) {
+        const float* a = s.A.column(i);
+        float sum = 0;
+        for (int j = 1; j <= n; ++j)
+            sum = madd(R[j], a[j], sum);
+        sum = fdiv(-sum, C[i]);
+        X[i] = fadd(sum, X[i]);
+        float er = 0;
+        for (int j = 1; j <= n; ++j) {
+            R[j] = madd(sum, a[j], R[j]);
+            if (R[j] > er)
+                er = R[j];
+        }
+        s.er = er;
+        grid.setText(i, col, FormatSingle(X[i]));
+    }
+}
+
+bool same_bits(const std::vector<float>& a, const std::vector<float>& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+// A thread of the process that wakes every 16 ms, as the program's own threads do.
+class Ticker {
+public:
+    Ticker()
+        : thread_([this] {
+              while (!stop_.load())
+                  std::this_thread::sleep_for(std::chrono::milliseconds(16));
+          })
+    {
+    }
+    ~Ticker()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+void write_scratch(const QString& path, const WorkingState& s)
+{
+    ScratchWriter w(path);
+    const int n = s.N;
+    std::int32_t r = 1;
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j)
+            w.write(r++, s.A(i, j));
+        w.write(r++, s.B[static_cast<std::size_t>(i)]);
+    }
+    w.close();
+}
+
+void BM_Sweep(benchmark::State& state)
+{
+    const int n = 2048;
+    WorkingState fast, plain;
+    random_system(fast, n, 1);
+    random_system(plain, n, 1);
+    SystemGrid gridFast, gridPlain;
+    gridFast.fill_data(fast.N);
+    gridPlain.fill_data(plain.N);
+    QuietDialogs user;
+    ERX(fast, nullptr);
+    NormA(fast, user);
+    ERX(plain, nullptr);
+    NormA(plain, user);
+    double fastMs = 0, plainMs = 0;
+    bool identical = true;
+    for (auto _ : state) {
+        fastMs = 1e300;
+        plainMs = 1e300;
+        for (int round = 0; round < 5; ++round) {
+            fastMs = std::min(fastMs, bench::best_of_ms(1, [&] { Step(fast, gridFast); }));
+            plainMs = std::min(plainMs, bench::best_of_ms(1, [&] { plain_sweep(plain, gridPlain); }));
+            identical = identical && same_bits(fast.X, plain.X) && same_bits(fast.R, plain.R) && fast.er == plain.er;
+        }
+    }
+    if (!identical) {
+        state.SkipWithError("the sweep and its plain form disagree");
+        return;
+    }
+    state.counters["sweep_ns_per_element N=2048"] = fastMs * 1e6 / (static_cast<double>(n) * n);
+    state.counters["sweep_vs_plain_ratio N=2048"] = fastMs / plainMs;
+}
+BENCHMARK(BM_Sweep)->Iterations(1);
+
+void BM_FileSweep(benchmark::State& state)
+{
+    const int n = 2048;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.sle"));
+    WorkingState mem, file;
+    random_system(mem, n, 2);
+    random_system(file, n, 2);
+    write_scratch(path, mem);
+    file.StorageMode = static_cast<i16>(2);
+    file.A.release();
+    SystemGrid gridMem, gridFile;
+    gridMem.fill_data(mem.N);
+    gridFile.fill_x(file.N, file.X);
+    QuietDialogs user;
+    double memMs = 0, fileMs = 0;
+    bool identical = true;
+    {
+        ScratchReader reader(path);
+        ERX(mem, nullptr);
+        NormA(mem, user);
+        ERX(file, &reader);
+        NormA1(file, reader, user);  // also brings the file into the page cache
+        Ticker ticker;
+        for (auto _ : state) {
+            memMs = 1e300;
+            fileMs = 1e300;
+            for (int round = 0; round < 3; ++round) {
+                memMs = std::min(memMs, bench::best_of_ms(1, [&] { Step(mem, gridMem); }));
+                fileMs = std::min(fileMs, bench::best_of_ms(1, [&] { Step1(file, reader, gridFile); }));
+                identical = identical && same_bits(mem.X, file.X) && same_bits(mem.R, file.R) && mem.er == file.er;
+            }
+        }
+    }
+    QFile::remove(path);
+    if (!identical) {
+        state.SkipWithError("the file-backed sweep disagrees with the in-memory one");
+        return;
+    }
+    state.counters["file_sweep_vs_memory_ratio N=2048"] = fileMs / memMs;
+    state.counters["file_sweep_ms N=2048"] = fileMs;
+}
+BENCHMARK(BM_FileSweep)->Iterations(1);
+
+void BM_LoadGrid(benchmark::State& state)
+{
+    const int n = 2048;
+    SystemGrid grid;
+    grid.fill_data(static_cast<i16>(n));
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> unit(-1000.0f, 1000.0f);
+    for (int i = 1; i <= n; ++i)
+        for (int c = 1; c <= 2 * n + 3; c += 2)
+            grid.setText(i, c, FormatSingle(unit(rng)));
+    WorkingState s;
+    s.N = static_cast<i16>(n);
+    s.A.allocate(n);
+    allocate(s.B, n);
+    allocate(s.X, n);
+    double ms = 0;
+    for (auto _ : state)
+        ms = bench::best_of_ms(3, [&] { load_grid(s, grid); });
+    bench::keep(s.X);
+    state.counters["load_grid_ms N=2048"] = ms;
+}
+BENCHMARK(BM_LoadGrid)->Iterations(1);
+
+void BM_FileSolveMemory(benchmark::State& state)
+{
+    const int n = 4096;
+    QTemporaryDir dir;
+    {
+        WorkingState sys;
+        random_system(sys, n, 4);
+        write_scratch(dir.filePath(QStringLiteral("data.sle")), sys);
+    }  // the matrix is gone before the measurement starts
+    WorkingState s;
+    s.loadMessages();
+    s.N = static_cast<i16>(n);
+    s.StorageMode = static_cast<i16>(2);
+    s.iter = 1;
+    allocate(s.X, n);
+    SystemGrid grid;
+    grid.fill_x(s.N, s.X);
+    MapControls controls;
+    controls.setText(Control::txtEps, "1E+30");  // one sweep
+    QuietDialogs user;
+    Form form{s, grid, controls, user, ProgramDir{dir.path()}};
+
+    double added = 0;
+    for (auto _ : state) {
+        const double before = bench::rss_anon_mb();
+        std::atomic<bool> stop{false};
+        std::atomic<double> peak{before};
+        std::thread sampler([&] {
+            while (!stop.load()) {
+                const double now = bench::rss_anon_mb();
+                if (now > peak.load())
+                    peak = now;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        cmdSolution_Click(form);
+        stop = true;
+        sampler.join();
+        added = peak.load() - before;
+    }
+    QFile::remove(dir.filePath(QStringLiteral("data.sle")));
+    if (s.iter != 2 || controls.text(Control::txtTime).empty()) {
+        state.SkipWithError("the file-backed solve did not finish its sweep");
+        return;
+    }
+    state.counters["solver_anon_mb N=4096 mode=file"] = added;
+}
+BENCHMARK(BM_FileSolveMemory)->Iterations(1);
+
+} // namespace
