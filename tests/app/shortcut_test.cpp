@@ -1,5 +1,6 @@
 // The seven menu shortcuts reach their commands whatever control has the focus, text fields
 // included; Exit ends everything, closing the main window alone leaves the help window.
+#include <QClipboard>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -31,6 +32,8 @@ std::vector<QWidget*> focusTargets(Started& app)
 TEST(Shortcuts, FileCommandsFromEveryControl)
 {
     Started app(emptyDataFolder);
+    QApplication::clipboard()->setText(QStringLiteral("clipboard before"));
+    ASSERT_EQ(QApplication::clipboard()->text(), QStringLiteral("clipboard before"));
     for (QWidget* focus : focusTargets(app)) {
         SCOPED_TRACE(focus->objectName().toStdString());
         auto* edit = qobject_cast<QLineEdit*>(focus);
@@ -60,9 +63,11 @@ TEST(Shortcuts, FileCommandsFromEveryControl)
         // Each dialog started in the data folder.
         for (const QString& folder : app.user.dialogFolders)
             EXPECT_EQ(QDir(folder).canonicalPath(), QDir(app.dir.file("data")).canonicalPath());
-        // The field's own meaning of the keys was not applied: the selected text is still there.
-        if (edit)
+        // The field's own meaning of the keys was not applied: nothing was copied.
+        if (edit) {
             EXPECT_EQ(edit->text(), QStringLiteral("12"));
+            EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("clipboard before"));
+        }
     }
     // Ordinary typing still reaches the text fields.
     QLineEdit* n = app.edit(Control::txtN);
