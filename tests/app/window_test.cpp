@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyleOptionButton>
@@ -422,4 +423,70 @@ TEST(FormLoad, WritesSamplesOnlyWhenItMakesTheDataFolder)
     }
     EXPECT_FALSE(QFileInfo(dir.file("data/sample3.txt")).exists());
     EXPECT_EQ(dir.read("data/sample1.txt"), before);
+}
+
+TEST(MainWindow, ControlsReachTheirWidgets)
+{
+    Started app(emptyDataFolder);
+    frmMain& w = app.w();
+    const std::pair<Control, const char*> names[] = {
+        {Control::txtN, "txtN"},           {Control::txtA, "txtA"},           {Control::txtB, "txtB"},
+        {Control::txtEps, "txtEps"},       {Control::txtEr, "txtEr"},         {Control::txtTime, "txtTime"},
+        {Control::txtIndex0, "txtIndex(0)"}, {Control::txtIndex1, "txtIndex(1)"}, {Control::txtIndex2, "txtIndex(2)"},
+        {Control::cmdN, "cmdN"},           {Control::cmdA, "cmdA"},           {Control::cmdB, "cmdB"},
+        {Control::cmdSolution, "cmdSolution"}, {Control::cmdIter, "cmdIter"},
+    };
+    for (const auto& [c, name] : names) {
+        SCOPED_TRACE(name);
+        QWidget* widget = w.findChild<QWidget*>(QString::fromLatin1(name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(w.control(c), widget);
+        const bool was = widget->isEnabled();
+        w.setEnabled(c, !was);
+        EXPECT_EQ(widget->isEnabled(), !was);
+        EXPECT_EQ(w.isEnabled(c), !was);
+        w.setEnabled(c, was);
+        if (auto* e = qobject_cast<QLineEdit*>(widget)) {
+            w.setText(c, "1,5 é");  // UTF-8 both ways
+            EXPECT_EQ(e->text(), QStringLiteral("1,5 é"));
+            e->setText(QStringLiteral("typed"));
+            EXPECT_EQ(w.text(c), "typed");
+        }
+    }
+    // The window itself is not disabled by any of this.
+    EXPECT_TRUE(w.isEnabled());
+}
+
+TEST(MainWindow, BusyCursorAndProgressRepaints)
+{
+    Started app(emptyDataFolder);
+    frmMain& w = app.w();
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    w.setBusy(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    w.setBusy(true);  // said twice, undone once
+    w.setBusy(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    w.setBusy(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Progress is painted at once, without the event loop running.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    };
+    QCoreApplication::processEvents();
+    PaintCounter er, grid;
+    w.control(Control::txtEr)->installEventFilter(&er);
+    w.gridView()->viewport()->installEventFilter(&grid);
+    w.repaintProgress();
+    EXPECT_GE(er.paints, 1);
+    EXPECT_GE(grid.paints, 1);
+    w.control(Control::txtEr)->removeEventFilter(&er);
+    w.gridView()->viewport()->removeEventFilter(&grid);
 }
