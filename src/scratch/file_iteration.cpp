@@ -5,6 +5,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "model/arith.h"
@@ -20,6 +23,9 @@ namespace {
 // Memory of the band of columns held at a time: 8 MB, whatever the order of the system.
 constexpr std::size_t DefaultBandBytes = std::size_t(8) << 20;
 std::size_t bandBytes = DefaultBandBytes;
+// Bands of fewer records are read by one thread.
+constexpr std::int64_t DefaultTwoReaderRecords = 1 << 16;
+std::int64_t twoReaderRecords = DefaultTwoReaderRecords;
 
 float& at(std::vector<float>& v, int k)
 {
@@ -56,21 +62,44 @@ public:
         }
     }
 
-    // Loads columns first..min(first+width-1, N).
+    // Loads columns first..min(first+width-1, N). A large band is read by two threads, each
+    // taking half of the rows into its own part of the buffer; the arithmetic stays on the
+    // calling thread.
     void load(int first)
     {
         if (file_.fd() < 0)
             throw FileError("the scratch file is not open");
         first_ = first;
         count_ = std::min(width_, n_ - first + 1);
-        for (int j = 1; j <= n_; ++j) {
-            const std::int64_t r = static_cast<std::int64_t>(n1_) * (j - 1) + first;
-            const std::int64_t k = std::min<std::int64_t>(count_, records_ - r + 1);
-            if (k <= 0)
-                break;  // later rows start further on
-            record_io::read_strided(file_.fd(), r, k, data_.get() + (j - 1), stride_, bytes_,
-                                    static_cast<std::size_t>(count_) * ScratchRecordLength);
+        const std::int64_t records = static_cast<std::int64_t>(count_) * n_;
+        if (records < twoReaderRecords || n_ < 2) {
+            load_rows(1, n_, bytes_);
+            return;
         }
+        const int half = n_ / 2;
+        std::exception_ptr failure;
+        std::thread helper;
+        try {
+            helper = std::thread([&] {
+                try {
+                    load_rows(1, half, helperBytes_);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            load_rows(1, n_, bytes_);  // no second thread to be had: read alone
+            return;
+        }
+        try {
+            load_rows(half + 1, n_, bytes_);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failure)
+            std::rethrow_exception(failure);
     }
 
     bool holds(int i) const { return i >= first_ && i < first_ + count_; }
@@ -85,6 +114,18 @@ public:
     }
 
 private:
+    void load_rows(int from, int to, std::vector<unsigned char>& bytes)
+    {
+        for (int j = from; j <= to; ++j) {
+            const std::int64_t r = static_cast<std::int64_t>(n1_) * (j - 1) + first_;
+            const std::int64_t k = std::min<std::int64_t>(count_, records_ - r + 1);
+            if (k <= 0)
+                break;  // later rows start further on
+            record_io::read_strided(file_.fd(), r, k, data_.get() + (j - 1), stride_, bytes,
+                                    static_cast<std::size_t>(count_) * ScratchRecordLength);
+        }
+    }
+
     int n_;
     i16 n1_;
     ScratchReader& file_;
@@ -94,7 +135,7 @@ private:
     int first_ = 1;
     int count_ = 0;
     std::unique_ptr<float[]> data_;
-    std::vector<unsigned char> bytes_;
+    std::vector<unsigned char> bytes_, helperBytes_;
 };
 
 // ---- the plain forms, one record read per use of a coefficient ----
@@ -172,6 +213,11 @@ void update_replay(WorkingState& s, const float* a, float sv)
 
 std::size_t band_size::bytes() { return bandBytes; }
 void band_size::setBytes(std::size_t bytes) { bandBytes = bytes == 0 ? DefaultBandBytes : bytes; }
+std::int64_t band_size::twoReaderRecords() { return quenta::twoReaderRecords; }
+void band_size::setTwoReaderRecords(std::int64_t records)
+{
+    quenta::twoReaderRecords = records <= 0 ? DefaultTwoReaderRecords : records;
+}
 
 void NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user)
 {

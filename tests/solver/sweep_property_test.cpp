@@ -142,7 +142,11 @@ std::vector<Snapshot> numbers_only(std::vector<Snapshot> v)
 
 class SweepProperty : public ::testing::Test {
 protected:
-    void TearDown() override { band_size::setBytes(0); }
+    void TearDown() override
+    {
+        band_size::setBytes(0);
+        band_size::setTwoReaderRecords(0);
+    }
 };
 
 TEST_F(SweepProperty, FastRoutinesMatchThePlainMethodInBothModes)
@@ -173,12 +177,16 @@ TEST_F(SweepProperty, FastRoutinesMatchThePlainMethodInBothModes)
                 reference::write_scratch(path, sys, k);
                 const auto filePlain = run_file(path, sys, skew, true, k < 0 ? nullptr : &fileStepFailures);
                 const std::size_t stride = (static_cast<std::size_t>(n) + 3) / 4 * 4 + 16;
-                for (std::size_t band : {std::size_t(0), std::size_t(1), 3 * stride * sizeof(float)}) {
-                    band_size::setBytes(band);
-                    SCOPED_TRACE(::testing::Message() << "records kept " << k << ", band bytes " << band);
-                    ASSERT_EQ(run_file(path, sys, skew, false), filePlain);
-                }
+                for (std::size_t band : {std::size_t(0), std::size_t(1), 3 * stride * sizeof(float)})
+                    for (std::int64_t twoReaders : {0, 1}) {
+                        band_size::setBytes(band);
+                        band_size::setTwoReaderRecords(twoReaders);
+                        SCOPED_TRACE(::testing::Message() << "records kept " << k << ", band bytes " << band
+                                                          << ", two readers " << twoReaders);
+                        ASSERT_EQ(run_file(path, sys, skew, false), filePlain);
+                    }
                 band_size::setBytes(0);
+                band_size::setTwoReaderRecords(0);
                 if (k < 0)
                     ASSERT_EQ(numbers_only(filePlain), numbers_only(memPlain)) << "in memory vs file-backed";
                 else
