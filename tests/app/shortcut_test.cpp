@@ -2,6 +2,7 @@
 // included; Exit ends everything, closing the main window alone leaves the help window.
 #include <QClipboard>
 #include <QEventLoop>
+#include <QMenu>
 #include <QTimer>
 
 #include "app_fixture.h"
@@ -148,4 +149,21 @@ TEST(Shortcuts, ExitOutsideARunningEventLoopLeavesLaterLoopsAlone)
     QEventLoop loop;
     QTimer::singleShot(0, &loop, [&loop] { loop.exit(7); });
     EXPECT_EQ(loop.exec(), 7);
+}
+
+TEST(Shortcuts, AccessKeysOpenTheMenus)
+{
+    Started app(emptyDataFolder);
+    for (const auto& [key, name] : {std::pair{Qt::Key_F, "File"}, std::pair{Qt::Key_H, "Help"}}) {
+        SCOPED_TRACE(name);
+        QMenu* menu = app.w().findChild<QMenu*>(QString::fromLatin1(name));
+        ASSERT_NE(menu, nullptr);
+        QApplication::setActiveWindow(&app.w());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&app.w()));
+        app.edit(Control::txtN)->setFocus();
+        QTest::keyClick(app.edit(Control::txtN), key, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+        menu->hide();
+    }
+    EXPECT_EQ(app.text(Control::txtN), "");
 }
