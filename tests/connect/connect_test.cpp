@@ -142,6 +142,34 @@ TEST(Connect, ShortBlankOrMissingLinesAreAFormatError)
     }
 }
 
+// The user hears of a failure only after the records read before it are in the file.
+TEST(Connect, RecordsAreOnDiskWhenTheFailureIsShown)
+{
+    struct SizeAtMessage : testing::ScriptedDialogs {
+        QString scratch;
+        std::vector<qint64> sizes;
+        void message(const std::string& text) override
+        {
+            sizes.push_back(QFileInfo(scratch).size());
+            ScriptedDialogs::message(text);
+        }
+    };
+    TempProgramDir dir;
+    QDir().mkpath(dir.file("data"));
+    WorkingState state;
+    state.loadMessages();
+    SystemGrid grid;
+    testing::FakeControls controls;
+    SizeAtMessage user;
+    user.scratch = dir.file("data.sle");
+    Form form{state, grid, controls, user, ProgramDir{dir.path()}};
+    dir.write("data/s.txt", "1 2 3\r\n4 5 x\r\n");
+    std::vector<float> x;
+    connect_to_file(form, dir.file("data/s.txt"), x);
+    EXPECT_EQ(user.messages, V{state.msgFormat});
+    EXPECT_EQ(user.sizes, std::vector<qint64>{5 * 128});
+}
+
 TEST(Connect, FirstLineWithoutNumbersLeavesModeAndButtonsAlone)
 {
     Env e;
