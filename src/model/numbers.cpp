@@ -201,8 +201,89 @@ i16 ParseInteger(std::string_view text)
     return to_i16(d.negative ? -whole : whole);
 }
 
+namespace {
+
+// ParseSingle for the texts nearly every cell and file holds: checks the notation in one pass
+// and hands from_chars a copy in a stack buffer, without allocating. Returns false when the
+// text needs the general path (too long, an exponent of many digits, out of range); raises
+// ConversionError for a text that is not a number.
+bool parseSingleShort(std::string_view text, float& value)
+{
+    const std::string& sep = decimalSeparator();
+    std::size_t p = 0, end = text.size();
+    while (p < end && isBlank(text[p]))
+        ++p;
+    while (end > p && isBlank(text[end - 1]))
+        --end;
+    if (p == end)
+        throw ConversionError("empty number text");
+
+    char buf[80];
+    std::size_t n = 0;
+    if (text[p] == '+' || text[p] == '-') {
+        if (text[p] == '-')
+            buf[n++] = '-';
+        ++p;
+    }
+    const std::size_t intBegin = p;
+    while (p < end && isDigit(text[p]))
+        ++p;
+    const std::size_t intEnd = p;
+    std::size_t fracBegin = p, fracEnd = p;
+    if (p < end && !sep.empty() && text.substr(p, sep.size()) == sep) {
+        p += sep.size();
+        fracBegin = p;
+        while (p < end && isDigit(text[p]))
+            ++p;
+        fracEnd = p;
+    }
+    if (intBegin == intEnd && fracBegin == fracEnd)
+        throw ConversionError("not a number");
+    std::size_t expBegin = p, expEnd = p;
+    if (p < end && (text[p] == 'E' || text[p] == 'e')) {
+        ++p;
+        expBegin = p;
+        if (p < end && (text[p] == '+' || text[p] == '-'))
+            ++p;
+        if (p == end || !isDigit(text[p]))
+            throw ConversionError("not a number");
+        while (p < end && isDigit(text[p]))
+            ++p;
+        expEnd = p;
+    }
+    if (p != end)
+        throw ConversionError("not a number");
+
+    const std::size_t intLen = intEnd - intBegin, fracLen = fracEnd - fracBegin, expLen = expEnd - expBegin;
+    if (expLen > 8 || n + intLen + fracLen + expLen + 4 > sizeof buf)
+        return false;
+    if (intLen == 0)
+        buf[n++] = '0';
+    for (std::size_t k = intBegin; k < intEnd; ++k)
+        buf[n++] = text[k];
+    if (fracLen > 0) {
+        buf[n++] = '.';
+        for (std::size_t k = fracBegin; k < fracEnd; ++k)
+            buf[n++] = text[k];
+    }
+    if (expLen > 0) {
+        buf[n++] = 'e';
+        for (std::size_t k = expBegin; k < expEnd; ++k)
+            buf[n++] = text[k];
+    }
+    const auto r = std::from_chars(buf, buf + n, value, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(value))
+        return false;  // out of range: the general path tells overflow from underflow
+    return true;
+}
+
+} // namespace
+
 float ParseSingle(std::string_view text)
 {
+    float fast = 0;
+    if (parseSingleShort(text, fast))
+        return fast;
     const DecimalText d = readDecimal(text);
     float value = 0;
     const char* begin = d.plain.data();

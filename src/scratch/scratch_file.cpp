@@ -16,7 +16,7 @@ namespace quenta {
 namespace {
 
 // Records held by the writer's buffer before it is written out: 4 MB.
-constexpr std::int64_t WriterBufferRecords = 32768;
+constexpr std::int64_t WriterBufferRecords = 1024;  // 128 KiB: stays in the cache between flushes
 
 int open_path(const QString& path, int flags)
 {

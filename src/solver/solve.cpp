@@ -123,53 +123,14 @@ void sweep_until_done(Form& f, const std::function<void()>& sweep, Progress& pro
 
 } // namespace
 
-namespace {
-
-// ParseSingle, with a short way for the plain form that nearly every cell holds: when the
-// separator is "." and the whole text is one number of the form -ddd.ddde-dd that lies within the
-// float range, the correctly rounded value is the one ParseSingle gives too. Every other text
-// (blanks, "+", another separator, placeholders, out of range, inf, nan) goes to ParseSingle.
-class CellParser {
-public:
-    CellParser() : plainSeparator_(decimalSeparator() == ".") {}
-    float operator()(const std::string& text) const
-    {
-        if (plainSeparator_ && !text.empty()) {
-            float v = 0;
-            const char* end = text.data() + text.size();
-            const auto r = std::from_chars(text.data(), end, v, std::chars_format::general);
-            if (r.ec == std::errc() && r.ptr == end && std::isfinite(v) && (v != 0.0f || is_zero_text(text)))
-                return v;
-        }
-        return ParseSingle(text);
-    }
-
-private:
-    // A zero value from digits that are all zeros (not an underflow of a tiny number).
-    static bool is_zero_text(const std::string& text)
-    {
-        for (char c : text) {
-            if (c == 'e' || c == 'E')
-                break;
-            if (c >= '1' && c <= '9')
-                return false;
-        }
-        return true;
-    }
-    bool plainSeparator_;
-};
-
-} // namespace
-
 void load_grid(WorkingState& s, const SystemGrid& grid)
 {
     const int N = s.N;
-    const CellParser parse;
     for (int i = 1; i <= N; ++i) {
         for (int j = 1; j <= N; ++j)
-            s.A(i, j) = parse(grid.text(i, sub16(mul16(2, j), 1)));
-        s.B[static_cast<std::size_t>(i)] = parse(grid.text(i, add16(mul16(2, N), 1)));
-        s.X[static_cast<std::size_t>(i)] = parse(grid.text(i, add16(mul16(2, N), 3)));
+            s.A(i, j) = ParseSingle(grid.text(i, sub16(mul16(2, j), 1)));
+        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 1)));
+        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 3)));
     }
 }
 
