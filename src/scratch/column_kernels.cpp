@@ -1,6 +1,7 @@
 #include "scratch/column_kernels.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -36,14 +37,16 @@ inline float horizontal_max(__m128 v)
 // bad is the lane-wise sum of x - x over every stored x: +0 while all were finite, NaN otherwise.
 inline bool all_finite(__m128 bad) { return _mm_movemask_ps(_mm_cmpord_ps(bad, bad)) == 0xF; }
 
+// The vector part of update_impl: the leading multiple of four elements, four at a time. Returns
+// how many elements it did; finite, m and acc carry on into the scalar part.
 template <bool WithNext>
-bool update_impl(const float* in, float* out, const float* a, float s, const float* next, std::size_t n,
-                 float& er, float& snext)
+inline std::size_t update_vector(const float* in, float* out, const float* a, float s, const float* next,
+                                 std::size_t n, bool& finite, float& m, double& acc)
 {
     const __m128d sv = _mm_set1_pd(static_cast<double>(s));
     __m128 mx = _mm_setzero_ps();
     __m128 bad = _mm_setzero_ps();
-    double acc = 0.0;
+    double c = acc;  // a local, so the serial chain stays in a register
     std::size_t k = 0;
     for (; k + 4 <= n; k += 4) {
         const __m128 a4 = _mm_loadu_ps(a + k);
@@ -63,14 +66,31 @@ bool update_impl(const float* in, float* out, const float* a, float s, const flo
             _mm_store_pd(p, _mm_mul_pd(_mm_cvtps_pd(o), _mm_cvtps_pd(b4)));
             _mm_store_pd(p + 2, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(o, o)),
                                            _mm_cvtps_pd(_mm_movehl_ps(b4, b4))));
-            acc = link(p[0], acc);
-            acc = link(p[1], acc);
-            acc = link(p[2], acc);
-            acc = link(p[3], acc);
+            c = link(p[0], c);
+            c = link(p[1], c);
+            c = link(p[2], c);
+            c = link(p[3], c);
         }
     }
-    bool finite = all_finite(bad);
-    float m = horizontal_max(mx);
+    acc = c;
+    finite = all_finite(bad);
+    m = horizontal_max(mx);
+    return k;
+}
+
+#endif
+
+template <bool WithNext>
+bool update_impl(const float* in, float* out, const float* a, float s, const float* next, std::size_t n,
+                 float& er, float& snext)
+{
+    bool finite = true;
+    float m = 0.0f;
+    double acc = 0.0;
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    k = update_vector<WithNext>(in, out, a, s, next, n, finite, m, acc);
+#endif
     for (; k < n; ++k) {
         const float o = static_cast<float>(static_cast<double>(s) * static_cast<double>(a[k]) +
                                            static_cast<double>(in[k]));
@@ -87,34 +107,6 @@ bool update_impl(const float* in, float* out, const float* a, float s, const flo
         snext = static_cast<float>(acc);
     return finite;
 }
-
-#else
-
-template <bool WithNext>
-bool update_impl(const float* in, float* out, const float* a, float s, const float* next, std::size_t n,
-                 float& er, float& snext)
-{
-    bool finite = true;
-    float m = 0.0f;
-    double acc = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const float o = static_cast<float>(static_cast<double>(s) * static_cast<double>(a[k]) +
-                                           static_cast<double>(in[k]));
-        out[k] = o;
-        if (!std::isfinite(o))
-            finite = false;
-        if (o > m)
-            m = o;
-        if constexpr (WithNext)
-            acc = link(static_cast<double>(o) * static_cast<double>(next[k]), acc);
-    }
-    er = largest_positive(m);
-    if constexpr (WithNext)
-        snext = static_cast<float>(acc);
-    return finite;
-}
-
-#endif
 
 } // namespace
 
@@ -163,6 +155,25 @@ bool update_dot(const float* in, float* out, const float* a, float s, const floa
                 float& er, float& snext)
 {
     return update_impl<true>(in, out, a, s, next, n, er, snext);
+}
+
+bool SweepResidual::update(const float* a, float s, const float* next, float& er, float& snext)
+{
+    float* out = cur_ == R_ ? other_ : R_;
+    const bool ok = next ? update_dot(cur_, out, a, s, next, n_, er, snext) : kernels::update(cur_, out, a, s, n_, er);
+    if (!ok) {
+        settle();
+        return false;
+    }
+    cur_ = out;
+    return true;
+}
+
+void SweepResidual::settle()
+{
+    if (cur_ != R_)
+        std::memcpy(R_, cur_, n_ * sizeof(float));
+    cur_ = R_;
 }
 
 float* work_buffer(std::size_t n)

@@ -35,6 +35,31 @@ bool update_dot(const float* in, float* out, const float* a, float s, const floa
 // are not kept). MemoryError when it cannot be had.
 float* work_buffer(std::size_t n);
 
+// The residual of a sweep, R[0..n), with a work vector beside it: each update writes into the one
+// that does not hold the current residual, so that after a failed update the residual before it
+// is still at hand for the replay in the plain order. R holds the current residual again after a
+// failed update, after settle(), and when the object goes (also when a failure unwinds).
+class SweepResidual {
+public:
+    SweepResidual(float* R, std::size_t n) : R_(R), other_(work_buffer(n)), cur_(R), n_(n) {}
+    SweepResidual(const SweepResidual&) = delete;
+    SweepResidual& operator=(const SweepResidual&) = delete;
+    ~SweepResidual() { settle(); }
+
+    const float* current() const { return cur_; }
+    // The residual update along column a with step s (and, when next is not null, the next
+    // column's chain in snext, as update_dot). False when a component left the float range: the
+    // update is then undone and er and snext are meaningless.
+    bool update(const float* a, float s, const float* next, float& er, float& snext);
+    void settle();
+
+private:
+    float* R_;
+    float* other_;
+    float* cur_;
+    std::size_t n_;
+};
+
 // Index of the first non-finite element of v[0..n), or n when all are finite.
 std::size_t first_nonfinite(const float* v, std::size_t n);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <exception>
@@ -277,63 +276,45 @@ void Step1(WorkingState& s, ScratchReader& file, SystemGrid& grid, const std::fu
     // failing step can be replayed in the plain order from the residual before it.
     const std::size_t n = static_cast<std::size_t>(N);
     Band band(N, file);
-    float* const R = s.R.data() + 1;
-    float* const other = kernels::work_buffer(n);
-    float* cur = R;
-    auto settle = [&] {
-        if (cur != R)
-            std::memcpy(R, cur, n * sizeof(float));
-        cur = R;
-    };
+    kernels::SweepResidual res(s.R.data() + 1, n);
     // The chain of step i over the rows that exist, failing as the record-by-record reads would:
     // an arithmetic failure among the existing rows comes first, then the missing record.
     auto chain = [&](int i) {
         const int rows = band.rows(i);
-        const float c = kernels::dot_chain(cur, band.column(i), static_cast<std::size_t>(rows));
+        const float c = kernels::dot_chain(res.current(), band.column(i), static_cast<std::size_t>(rows));
         if (!std::isfinite(c))
             fail_nonfinite(c);
         if (rows < N)
             fail_missing();
         return c;
     };
-    try {
-        band.load(1);
-        float si = chain(1);
-        for (int i = 1; i <= N; ++i) {
-            const std::size_t ui = static_cast<std::size_t>(i);
-            const float sv = fdiv(-si, s.ColNorm2[ui]);
-            s.X[ui] = fadd(sv, s.X[ui]);
-            grid.setText(i, 1, FormatSingle(s.X[ui]));
-            const float* a = band.column(i);
-            const float* next = i < N && band.holds(i + 1) ? band.column(i + 1) : nullptr;
-            float* out = cur == R ? other : R;
-            float er = 0, snext = 0;
-            const bool ok = next ? kernels::update_dot(cur, out, a, sv, next, n, er, snext)
-                                 : kernels::update(cur, out, a, sv, n, er);
-            if (!ok) {
-                settle();
-                update_replay(s, a, sv);
-                throw ArithmeticError("float overflow");  // not reached: the replay fails first
-            }
-            cur = out;
-            s.er = er;
-            if (progress && i % 64 == 0)
-                progress();
-            if (i < N) {
-                if (next && std::isfinite(snext) && band.rows(i + 1) == N) {
-                    si = snext;
-                } else {
-                    if (!band.holds(i + 1))
-                        band.load(i + 1);
-                    si = chain(i + 1);
-                }
+    band.load(1);
+    float si = chain(1);
+    for (int i = 1; i <= N; ++i) {
+        const std::size_t ui = static_cast<std::size_t>(i);
+        const float sv = fdiv(-si, s.ColNorm2[ui]);
+        s.X[ui] = fadd(sv, s.X[ui]);
+        grid.setText(i, 1, FormatSingle(s.X[ui]));
+        const float* a = band.column(i);
+        const float* next = i < N && band.holds(i + 1) ? band.column(i + 1) : nullptr;
+        float er = 0, snext = 0;
+        if (!res.update(a, sv, next, er, snext)) {
+            update_replay(s, a, sv);
+            throw ArithmeticError("float overflow");  // not reached: the replay fails first
+        }
+        s.er = er;
+        if (progress && i % 64 == 0)
+            progress();
+        if (i < N) {
+            if (next && std::isfinite(snext) && band.rows(i + 1) == N) {
+                si = snext;
+            } else {
+                if (!band.holds(i + 1))
+                    band.load(i + 1);
+                si = chain(i + 1);
             }
         }
-    } catch (...) {
-        settle();
-        throw;
     }
-    settle();
 }
 
 } // namespace quenta

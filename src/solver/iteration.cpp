@@ -239,49 +239,30 @@ void Step(WorkingState& s, SystemGrid& grid, const std::function<void()>& progre
     // the step is replayed in the plain order. Nothing the pass computes is visible before it is
     // known to be good.
     const std::size_t n = static_cast<std::size_t>(N);
-    float* const R = s.R.data() + 1;
-    float* const other = kernels::work_buffer(n);
-    float* cur = R;
-    auto settle = [&] {
-        if (cur != R)
-            std::memcpy(R, cur, n * sizeof(float));
-        cur = R;
-    };
-    try {
-        float si = kernels::dot_chain(cur, s.A.column(1) + 1, n);
-        if (!std::isfinite(si))
-            fail_nonfinite(si);
-        for (int i = 1; i <= N; ++i) {
-            const std::size_t ui = static_cast<std::size_t>(i);
-            const float sv = fdiv(-si, s.ColNorm2[ui]);
-            s.X[ui] = fadd(sv, s.X[ui]);
-            const float* a = s.A.column(i) + 1;
-            const float* next = i < N ? s.A.column(i + 1) + 1 : nullptr;
-            float* out = cur == R ? other : R;
-            float er = 0, snext = 0;
-            const bool ok = next ? kernels::update_dot(cur, out, a, sv, next, n, er, snext)
-                                 : kernels::update(cur, out, a, sv, n, er);
-            if (!ok) {
-                settle();
-                update_plain(s, i, sv);
-                throw ArithmeticError("float overflow");  // not reached: the replay fails first
-            }
-            cur = out;
-            s.er = er;
-            show_x(s, grid, i);
-            if (progress && i % 64 == 0)
-                progress();
-            if (next) {
-                if (!std::isfinite(snext))
-                    fail_nonfinite(snext);
-                si = snext;
-            }
+    kernels::SweepResidual res(s.R.data() + 1, n);
+    float si = kernels::dot_chain(res.current(), s.A.column(1) + 1, n);
+    if (!std::isfinite(si))
+        fail_nonfinite(si);
+    for (int i = 1; i <= N; ++i) {
+        const std::size_t ui = static_cast<std::size_t>(i);
+        const float sv = fdiv(-si, s.ColNorm2[ui]);
+        s.X[ui] = fadd(sv, s.X[ui]);
+        const float* next = i < N ? s.A.column(i + 1) + 1 : nullptr;
+        float er = 0, snext = 0;
+        if (!res.update(s.A.column(i) + 1, sv, next, er, snext)) {
+            update_plain(s, i, sv);
+            throw ArithmeticError("float overflow");  // not reached: the replay fails first
         }
-    } catch (...) {
-        settle();
-        throw;
+        s.er = er;
+        show_x(s, grid, i);
+        if (progress && i % 64 == 0)
+            progress();
+        if (next) {
+            if (!std::isfinite(snext))
+                fail_nonfinite(snext);
+            si = snext;
+        }
     }
-    settle();
 }
 
 } // namespace quenta
