@@ -1,8 +1,6 @@
 // The real message boxes and file dialogs of the window, inspected while they are open and then
 // answered.
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -32,7 +30,7 @@ void whenShown(std::function<void(Dialog*)> inspect)
 
 } // namespace
 
-TEST(RealDialogs, MessageBoxTitledQuentaWithOkAndNoIcon)
+TEST(RealDialogs, MessageBoxesTitledQuentaWithoutIcon)
 {
     Started app(emptyDataFolder);
     app.w().setDialogs(nullptr);  // the real ones from here on
@@ -47,21 +45,19 @@ TEST(RealDialogs, MessageBoxTitledQuentaWithOkAndNoIcon)
         EXPECT_TRUE(box->isModal());
         box->button(QMessageBox::Ok)->click();
     });
-    app.acceptN("abc");  // msgFormat through the window's own dialogs
+    app.acceptN("abc");
     EXPECT_TRUE(seen);
     EXPECT_TRUE(app.user.messages.empty()) << "the scripted dialogs are no longer asked";
-}
 
-TEST(RealDialogs, YesNoQuestion)
-{
-    QWidget parent;
-    QtDialogs dialogs(&parent);
+    // A question: Yes or No, plain text.
+    QtDialogs dialogs(&app.w());
     for (QMessageBox::StandardButton answer : {QMessageBox::Yes, QMessageBox::No}) {
         whenShown<QMessageBox>([answer](QMessageBox* box) {
             EXPECT_EQ(box->windowTitle(), QStringLiteral("Quenta"));
             EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
             EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-            EXPECT_EQ(box->text(), QStringLiteral("Replace <b>/tmp/x.txt</b>?"));  // no markup
+            EXPECT_EQ(box->text(), QStringLiteral("Replace <b>/tmp/x.txt</b>?"));
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
             box->button(answer)->click();
         });
         EXPECT_EQ(dialogs.askYesNo("Replace <b>/tmp/x.txt</b>?"), answer == QMessageBox::Yes);
@@ -73,34 +69,25 @@ TEST(RealDialogs, FileDialogsStartInTheFolderAndNeverAskAboutOverwriting)
     TempProgramDir dir;
     dir.write("data/old.txt", "1 2 \r\n");
     const QString data = dir.file("data");
+    const QString old = QFileInfo(dir.file("data/old.txt")).canonicalFilePath();
     QWidget parent;
     QtDialogs dialogs(&parent);
-
-    whenShown<QFileDialog>([&](QFileDialog* d) {
-        EXPECT_EQ(QDir(d->directory().absolutePath()).canonicalPath(), QDir(data).canonicalPath());
-        EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
-        EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
-        if (!d->testOption(QFileDialog::DontConfirmOverwrite)) {
-            d->reject();  // accepting would open a question of its own
-            return;
-        }
-        d->selectFile(dir.file("data/old.txt"));
-        static_cast<QDialog*>(d)->accept();
-    });
-    const auto saved = dialogs.saveFile(data);
-    ASSERT_TRUE(saved.has_value());
-    EXPECT_EQ(QFileInfo(*saved).canonicalFilePath(), QFileInfo(dir.file("data/old.txt")).canonicalFilePath());
-
-    whenShown<QFileDialog>([&](QFileDialog* d) {
-        EXPECT_EQ(QDir(d->directory().absolutePath()).canonicalPath(), QDir(data).canonicalPath());
-        EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptOpen);
-        d->selectFile(dir.file("data/old.txt"));
-        static_cast<QDialog*>(d)->accept();
-    });
-    const auto opened = dialogs.openFile(data);
-    ASSERT_TRUE(opened.has_value());
-    EXPECT_EQ(QFileInfo(*opened).canonicalFilePath(), QFileInfo(dir.file("data/old.txt")).canonicalFilePath());
-
+    for (auto mode : {QFileDialog::AcceptSave, QFileDialog::AcceptOpen}) {
+        whenShown<QFileDialog>([&](QFileDialog* d) {
+            EXPECT_EQ(QDir(d->directory().absolutePath()).canonicalPath(), QDir(data).canonicalPath());
+            EXPECT_EQ(d->acceptMode(), mode);
+            if (mode == QFileDialog::AcceptSave && !d->testOption(QFileDialog::DontConfirmOverwrite)) {
+                ADD_FAILURE() << "the save dialog asks about overwriting";
+                d->reject();  // accepting would open a question of its own
+                return;
+            }
+            d->selectFile(old);
+            static_cast<QDialog*>(d)->accept();
+        });
+        const auto chosen = mode == QFileDialog::AcceptSave ? dialogs.saveFile(data) : dialogs.openFile(data);
+        ASSERT_TRUE(chosen.has_value());
+        EXPECT_EQ(QFileInfo(*chosen).canonicalFilePath(), old);
+    }
     // Cancelling gives no path at all.
     whenShown<QFileDialog>([](QFileDialog* d) { d->reject(); });
     EXPECT_FALSE(dialogs.openFile(data).has_value());
