@@ -7,138 +7,108 @@
 #include <string>
 #include <vector>
 
-#include "common/fake_form.h"
-#include "common/temp_dir.h"
 #include "files/commands.h"
+#include "files/files_env.h"
 #include "scratch/connect.h"
 
 namespace quenta {
 namespace {
 
-using testing::FakeForm;
-using testing::ScriptedDialogs;
-using testing::TempProgramDir;
+using testing::Msg;
 using V = std::vector<std::string>;
+constexpr Msg Format = &WorkingState::msgFormat, Bad = &WorkingState::msgBadFile;
 
-struct Env {
-    TempProgramDir dir;
-    FakeForm ff{dir.path()};
-    WorkingState& state = ff.state;
-    ScriptedDialogs& user = ff.user;
-
-    Env() { QDir().mkpath(dir.file("data")); }
-    QString data(const QString& name) const { return dir.file("data/" + name); }
+struct Env : testing::FilesEnv {
     void connect(const std::string& bytes, const QString& name = "sys.txt")
     {
         dir.write("data/" + name, bytes);
         user.files.push_back(data(name));
-        Connect_Click(ff.form);
+        Connect_Click(form);
     }
     std::string scratch() const { return dir.read("data.sle"); }
-    bool on(Control c) const { return ff.controls.isEnabled(c); }
-    std::string text(Control c) const { return ff.controls.text(c); }
+    // Column 0 and 1 of the file-backed layout: "Solution X(1)=0 X(2)=0".
+    std::string column() const
+    {
+        std::string s = grid.text(0, 0);
+        for (int i = 1; i < grid.rows(); ++i)
+            s += " " + grid.text(i, 0) + grid.text(i, 1);
+        return s;
+    }
 };
 
-// Checks that the scratch file holds `values` in records 1, 2, ... byte for byte: the float's
-// four little-endian bytes, then 124 zero bytes.
-void expect_records(const std::string& file, const std::vector<float>& values)
+// The scratch file holds exactly `values` in records 1, 2, ...: the float's four little-endian
+// bytes, then 124 zero bytes.
+void expect_records(const std::string& file, const std::vector<float>& values, const std::string& what)
 {
-    ASSERT_GE(file.size(), values.size() * 128);
+    ASSERT_GE(file.size(), values.size() * 128) << what;
     for (std::size_t r = 0; r < values.size(); ++r) {
         unsigned char want[128] = {};
         std::memcpy(want, &values[r], 4);  // the build machine is little-endian
-        EXPECT_EQ(std::memcmp(file.data() + 128 * r, want, 128), 0) << "record " << r + 1;
+        EXPECT_EQ(std::memcmp(file.data() + 128 * r, want, 128), 0) << what << ": record " << r + 1;
     }
 }
 
-TEST(Connect, TwoLinesMakeSixRecordsAndTheFileBackedLayout)
+// Every file is connected into a fresh program directory. A failure reports msgFormat after
+// writing the records read before it; the window still switches to the file-backed mode on the
+// N of the first line (unless that line holds no number) but, with no approximation, stops
+// before the layout.
+TEST(Connect, RecordsModeAndMessagesForEachFile)
 {
-    Env e;
-    e.connect("1 2 3\r\n4 5 6\r\n");
-    EXPECT_TRUE(e.user.messages.empty());
-    EXPECT_EQ(QFileInfo(e.user.dialogFolders.at(0)).canonicalFilePath(), QFileInfo(e.data("")).canonicalFilePath());
-    EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(e.data("")).canonicalFilePath());
-    ASSERT_EQ(e.state.N, 2);
-    const std::string file = e.scratch();
-    EXPECT_EQ(file.size(), 6u * 128);
-    expect_records(file, {1, 2, 3, 4, 5, 6});
-    EXPECT_EQ(e.text(Control::txtN), "2");
-    EXPECT_EQ(e.text(Control::txtEps), "0.2");
-    ASSERT_TRUE(e.state.StorageMode);
-    EXPECT_EQ(*e.state.StorageMode, 2);
-    EXPECT_TRUE(e.on(Control::cmdSolution));
-    EXPECT_TRUE(e.on(Control::cmdIter));
-    EXPECT_FALSE(e.on(Control::cmdA));
-    EXPECT_FALSE(e.on(Control::cmdB));
-    EXPECT_EQ(e.state.iter, 1);
-    EXPECT_EQ(e.state.X, (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(e.state.R, (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(e.state.ColNorm2, (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(e.state.CD_FileName, e.data("sys.txt"));
-    SystemGrid& g = e.ff.grid;
-    EXPECT_EQ(g.rows(), 3);
-    EXPECT_EQ(g.cols(), 2);
-    EXPECT_EQ(g.text(0, 0), "Solution");
-    EXPECT_EQ(g.text(1, 0), "X(1)=");
-    EXPECT_EQ(g.text(2, 0), "X(2)=");
-    EXPECT_EQ(g.text(1, 1), "0");
-    EXPECT_EQ(g.text(2, 1), "0");
-}
-
-TEST(Connect, EveryLineEndAndOddSpacing)
-{
-    for (std::string end : {"\r", "\n", "\r\n"}) {
+    struct Case { std::string text; int N; std::vector<float> records; std::vector<Msg> msgs; const char* eps; };
+    const Case cases[] = {
+        {"1 2 3\r\n4 5 6\r\n", 2, {1, 2, 3, 4, 5, 6}, {}, "0.2"},
+        {"  1.5   -2 \r 3e2 0.25 7\r", 1, {1.5f, -2}, {}, "0.1"},
+        {"  1.5   -2 \n 3e2 0.25 7\n", 1, {1.5f, -2}, {}, "0.1"},
+        {"42\r\n", 0, {42}, {}, "0"},
+        {"1 2 3\r\n4 5 6 98 97\r\n7 8 9\r\nnot numbers\r\n", 2, {1, 2, 3, 4, 5, 6}, {}, "0.2"},
+        {"1 2 3\r\n4 5\r\n", 2, {1, 2, 3, 4, 5}, {Format}, "0.2"},
+        {"1 2 3\r\n\r\n4 5 6\r\n", 2, {1, 2, 3}, {Format}, "0.2"},
+        {"1 2 3\r\n4\t5 6\r\n", 2, {1, 2, 3}, {Format}, "0.2"},
+        {"1 x 3\r\n4 5 6\r\n", 2, {1}, {Format}, "0.2"},
+        {"1 2 3\r\n4 1e99 6\r\n", 2, {1, 2, 3, 4}, {Format}, "0.2"},
+        {"1 2 3 4\r\n5 6 7 8\r\n", 3, {1, 2, 3, 4, 5, 6, 7, 8}, {Format}, "0.3"},  // ends before line 3
+        {"", 0, {}, {Format}, "0"},
+        {"    \r\n1 2 3\r\n", -1, {}, {Format}, nullptr},
+    };
+    for (const Case& c : cases) {
         Env e;
-        e.connect("  1.5   -2 " + end + " 3e2 0.25 7" + end);
-        EXPECT_TRUE(e.user.messages.empty());
-        ASSERT_EQ(e.state.N, 1);
-        expect_records(e.scratch(), {1.5f, -2});
-        EXPECT_EQ(e.scratch().size(), 2u * 128);
-    }
-}
-
-TEST(Connect, OneNumberMakesOrderZero)
-{
-    Env e;
-    e.connect("42\r\n");
-    EXPECT_TRUE(e.user.messages.empty());
-    EXPECT_EQ(e.state.N, 0);
-    expect_records(e.scratch(), {42});
-    EXPECT_EQ(e.text(Control::txtEps), "0");
-    EXPECT_EQ(e.text(Control::txtN), "0");
-    EXPECT_EQ(e.ff.grid.rows(), 1);
-    EXPECT_EQ(e.ff.grid.text(0, 0), "Solution");
-    EXPECT_EQ(*e.state.StorageMode, 2);
-}
-
-TEST(Connect, ExtraNumbersAndLinesAreIgnored)
-{
-    Env e;
-    e.connect("1 2 3\r\n4 5 6 98 97\r\n7 8 9\r\nnot numbers\r\n");
-    EXPECT_TRUE(e.user.messages.empty());
-    EXPECT_EQ(e.scratch().size(), 6u * 128);
-    expect_records(e.scratch(), {1, 2, 3, 4, 5, 6});
-}
-
-TEST(Connect, ShortBlankOrMissingLinesAreAFormatError)
-{
-    struct Case { std::string text; std::vector<float> written; };
-    for (const Case& c : {Case{"1 2 3\r\n4 5\r\n", {1, 2, 3, 4, 5}},
-                          Case{"1 2 3\r\n\r\n4 5 6\r\n", {1, 2, 3}},
-                          Case{"1 2 3 4\r\n5 6 7 8\r\n", {1, 2, 3, 4, 5, 6, 7, 8}},
-                          Case{"1 x 3\r\n4 5 6\r\n", {1}},
-                          Case{"1 2 3\r\n4 1e99 6\r\n", {1, 2, 3, 4}},
-                          Case{"1 2 3\r\n4\t5 6\r\n", {1, 2, 3}}}) {
-        Env e;
+        e.state.iter = 6;
         e.connect(c.text);
-        EXPECT_EQ(e.user.messages, V{e.state.msgFormat}) << c.text;
+        const std::string& what = c.text;
+        EXPECT_EQ(e.user.messages, e.msgs(c.msgs)) << what;
+        EXPECT_EQ(QFileInfo(e.user.dialogFolders.at(0)).canonicalFilePath(), QFileInfo(e.data("")).canonicalFilePath());
+        EXPECT_EQ(QFileInfo(QDir::currentPath()).canonicalFilePath(), QFileInfo(e.data("")).canonicalFilePath());
+        EXPECT_EQ(e.state.CD_FileName, e.data("sys.txt"));
+        ASSERT_EQ(e.state.N, c.N) << what;
+        EXPECT_EQ(e.text(Control::txtN), std::to_string(c.N)) << what;
         const std::string file = e.scratch();
-        EXPECT_EQ(file.size(), c.written.size() * 128) << c.text;  // flushed before the message
-        expect_records(file, c.written);
-        // The window still switches to the file-backed mode on the N of the first line.
-        EXPECT_EQ(*e.state.StorageMode, 2);
-        EXPECT_EQ(e.ff.grid.cols(), 2);
-        EXPECT_EQ(e.state.iter, 1);
+        EXPECT_TRUE(QFileInfo::exists(e.dir.file("data.sle")));
+        EXPECT_EQ(file.size(), c.records.size() * 128) << what;  // flushed before the message
+        expect_records(file, c.records, what);
+        EXPECT_FALSE(e.on(Control::cmdA) || e.on(Control::cmdB));
+        if (c.N < 0) {  // mode, buttons and iter stay as they were
+            EXPECT_FALSE(e.state.StorageMode);
+            EXPECT_FALSE(e.on(Control::cmdSolution) || e.on(Control::cmdIter));
+            EXPECT_EQ(e.state.iter, 6);
+            continue;
+        }
+        EXPECT_EQ(e.state.StorageMode, std::optional<i16>(2)) << what;
+        EXPECT_TRUE(e.on(Control::cmdSolution) && e.on(Control::cmdIter)) << what;
+        EXPECT_EQ(e.text(Control::txtEps), c.eps) << what;
+        for (auto* v : {&e.state.R, &e.state.ColNorm2})
+            EXPECT_EQ(*v, std::vector<float>(c.N + 1, 0.0f)) << what;
+        if (!c.msgs.empty()) {  // X was not resized: the command ends before the layout and iter
+            EXPECT_FALSE(e.grid.fileBackedLayout()) << what;
+            EXPECT_EQ(e.state.iter, 6) << what;
+            continue;
+        }
+        std::string column = "Solution";
+        for (int i = 1; i <= c.N; ++i)
+            column += " X(" + std::to_string(i) + ")=0";
+        EXPECT_EQ(e.grid.cols(), 2);
+        EXPECT_EQ(e.column(), column) << what;
+        EXPECT_EQ(e.state.X, std::vector<float>(c.N + 1, 0.0f)) << what;
+        EXPECT_EQ(e.state.iter, 1) << what;
     }
 }
 
@@ -154,8 +124,7 @@ TEST(Connect, RecordsAreOnDiskWhenTheFailureIsShown)
             ScriptedDialogs::message(text);
         }
     };
-    TempProgramDir dir;
-    QDir().mkpath(dir.file("data"));
+    testing::TempProgramDir dir;
     WorkingState state;
     state.loadMessages();
     SystemGrid grid;
@@ -170,65 +139,28 @@ TEST(Connect, RecordsAreOnDiskWhenTheFailureIsShown)
     EXPECT_EQ(user.sizes, std::vector<qint64>{5 * 128});
 }
 
-TEST(Connect, FirstLineWithoutNumbersLeavesModeAndButtonsAlone)
-{
-    Env e;
-    e.state.iter = 6;
-    e.connect("    \r\n1 2 3\r\n");
-    EXPECT_EQ(e.user.messages, V{e.state.msgFormat});
-    EXPECT_EQ(e.state.N, -1);
-    EXPECT_EQ(e.text(Control::txtN), "-1");
-    EXPECT_FALSE(e.state.StorageMode);
-    EXPECT_FALSE(e.on(Control::cmdSolution));
-    EXPECT_FALSE(e.on(Control::cmdIter));
-    EXPECT_EQ(e.state.iter, 6);
-    EXPECT_EQ(e.scratch(), "");  // created, nothing written
-}
-
-TEST(Connect, UnreadableFileWritesNothing)
+TEST(Connect, UnreadableFileOrUnwritableScratchWritesNothing)
 {
     Env e;
     e.dir.write("data.sle", "keep me");
     QDir().mkpath(e.data("folder"));
     e.user.files = {e.data("folder"), e.data("absent.txt")};
-    Connect_Click(e.ff.form);
-    Connect_Click(e.ff.form);
-    EXPECT_EQ(e.user.messages, (V{e.state.msgBadFile, e.state.msgBadFile}));
+    Connect_Click(e.form);
+    Connect_Click(e.form);
+    EXPECT_EQ(e.user.messages, e.msgs({Bad, Bad}));
     EXPECT_EQ(e.scratch(), "keep me");
-    // The command goes on with the previous N (0) and X.
-    EXPECT_EQ(e.state.N, 0);
+    EXPECT_EQ(e.state.N, 0);  // the command goes on with the previous N
+
+    Env f;
+    QDir().mkpath(f.dir.file("data.sle"));
+    f.connect("1 2 3\r\n4 5 6\r\n");
+    EXPECT_EQ(f.user.messages, f.msgs({Bad}));
+    EXPECT_EQ(f.state.N, 0);
 }
 
-TEST(Connect, UnwritableScratchFileIsBadData)
-{
-    Env e;
-    QDir().mkpath(e.dir.file("data.sle"));
-    e.connect("1 2 3\r\n4 5 6\r\n");
-    EXPECT_EQ(e.user.messages, V{e.state.msgBadFile});
-    EXPECT_EQ(e.state.N, 0);
-}
-
-TEST(Connect, EmptyFileIsAFormatError)
-{
-    Env e;
-    e.connect("");
-    EXPECT_EQ(e.user.messages, V{e.state.msgFormat});
-    EXPECT_EQ(e.scratch(), "");
-}
-
-TEST(Connect, ASecondConnectAfterAFailedOneSucceeds)
-{
-    Env e;
-    e.connect("1 2 3\r\nbad 5 6\r\n", "bad.txt");
-    ASSERT_EQ(e.user.messages, V{e.state.msgFormat});
-    e.user.messages.clear();
-    e.connect("7 8 9\r\n10 11 12\r\n", "good.txt");
-    EXPECT_TRUE(e.user.messages.empty());
-    expect_records(e.scratch(), {7, 8, 9, 10, 11, 12});
-    EXPECT_EQ(e.state.CD_FileName, e.data("good.txt"));
-}
-
-TEST(Connect, ASmallerSystemAfterALargerOneKeepsTheFilesLength)
+// A larger system, a failed Connect over it, then a smaller one: the last succeeds, and the
+// file keeps its length with the larger system's records beyond the smaller one's.
+TEST(Connect, AfterAFailureAndALargerSystem)
 {
     Env e;
     std::string big;
@@ -239,80 +171,56 @@ TEST(Connect, ASmallerSystemAfterALargerOneKeepsTheFilesLength)
     }
     e.connect(big, "big.txt");
     ASSERT_EQ(e.scratch().size(), 110u * 128);
-    e.connect("1 2 3\r\n4 5 6\r\n", "small.txt");
-    EXPECT_TRUE(e.user.messages.empty());
+    e.connect("1 2 3\r\nbad 5 6\r\n", "bad.txt");
+    ASSERT_EQ(e.user.messages, e.msgs({Format}));
+    e.connect("7 8 9\r\n10 11 12\r\n", "good.txt");
+    EXPECT_EQ(e.user.messages.size(), 1u);
     const std::string file = e.scratch();
     EXPECT_EQ(file.size(), 110u * 128);
-    expect_records(file, {1, 2, 3, 4, 5, 6, 107, 108, 109, 110, 111, 201});
-    EXPECT_EQ(e.ff.grid.rows(), 3);
+    expect_records(file, {7, 8, 9, 10, 11, 12, 107, 108, 109, 110, 111, 201}, "after");
+    EXPECT_EQ(e.state.CD_FileName, e.data("good.txt"));
+    EXPECT_EQ(e.column(), "Solution X(1)=0 X(2)=0");
 }
 
-TEST(Connect, StartsFromTheSavedSolution)
+// Save after Connect writes the approximation shown in column 1 under the connected file's
+// name; the next Connect of that file starts from it, and from what there is of a short one.
+TEST(Connect, StartsFromTheSavedApproximation)
 {
     Env e;
-    e.dir.write("data/solutions/sub/sys.txt", "0.5 0.25 \r\n");
     QDir().mkpath(e.data("sub"));
     e.connect("1 2 3\r\n4 5 6\r\n", "sub/sys.txt");
+    e.grid.setText(1, 1, "0.75");
+    e.grid.setText(2, 1, "-1.5");
+    Save_Click(e.form);
     EXPECT_TRUE(e.user.messages.empty());
-    EXPECT_EQ(e.state.X, (std::vector<float>{0, 0.5f, 0.25f}));
-    EXPECT_EQ(e.ff.grid.text(1, 1), "0.5");
-    EXPECT_EQ(e.ff.grid.text(2, 1), "0.25");
+    EXPECT_EQ(e.dir.read("data/solutions/sub/sys.txt"), "0.75 -1.5 \r\n");
+    EXPECT_EQ(e.dir.read("data/sub/sys.txt"), "1 2 3\r\n4 5 6\r\n");
+    e.user.files = {e.data("sub/sys.txt")};
+    Connect_Click(e.form);
+    EXPECT_EQ(e.state.X, (std::vector<float>{0, 0.75f, -1.5f}));
+    EXPECT_EQ(e.column(), "Solution X(1)=0.75 X(2)=-1.5");
 
-    Env f;
-    f.dir.write("data/solutions/sys.txt", "0.5\r\n");  // one number short
-    f.connect("1 2 3\r\n4 5 6\r\n");
-    EXPECT_EQ(f.user.messages, V{f.state.msgBadFile});
-    EXPECT_EQ(f.state.X, (std::vector<float>{0, 0.5f, 0}));
-    EXPECT_EQ(*f.state.StorageMode, 2);
+    e.dir.write("data/solutions/sub/sys.txt", "0.5\r\n");  // one number short
+    e.user.files = {e.data("sub/sys.txt")};
+    Connect_Click(e.form);
+    EXPECT_EQ(e.user.messages, e.msgs({Bad}));
+    EXPECT_EQ(e.state.X, (std::vector<float>{0, 0.5f, 0}));
+    EXPECT_EQ(e.state.StorageMode, std::optional<i16>(2));
 }
 
-TEST(Connect, CancelledOrNoDataFolderChangesNothing)
+TEST(Connect, CancelledOrWithoutADataFolderChangesNothing)
 {
     Env e;
     e.state.CD_FileName = e.data("before.txt");
     e.user.files = {std::nullopt};
-    Connect_Click(e.ff.form);
+    Connect_Click(e.form);
+    QDir(e.data("")).removeRecursively();
+    Connect_Click(e.form);  // no dialog: an unscripted one would fail the test
+    EXPECT_EQ(e.user.dialogFolders.size(), 1u);
     EXPECT_TRUE(e.user.messages.empty());
     EXPECT_EQ(e.state.CD_FileName, e.data("before.txt"));
     EXPECT_FALSE(e.state.StorageMode);
     EXPECT_FALSE(QFileInfo::exists(e.dir.file("data.sle")));
-
-    QDir(e.data("")).removeRecursively();
-    Connect_Click(e.ff.form);  // no dialog: an unscripted one would fail the test
-    EXPECT_EQ(e.user.dialogFolders.size(), 1u);
-    EXPECT_FALSE(e.state.StorageMode);
-}
-
-TEST(Connect, ProposesATenthOfN)
-{
-    Env e;
-    std::string text;
-    for (int i = 0; i < 25; ++i) {
-        for (int j = 0; j < 26; ++j)
-            text += i == j ? "2 " : "0 ";
-        text += "\n";
-    }
-    e.connect(text);
-    EXPECT_EQ(e.text(Control::txtEps), "2.5");
-    EXPECT_EQ(e.state.N, 25);
-    EXPECT_EQ(e.scratch().size(), 25u * 26 * 128);
-}
-
-// Save after Connect writes the approximation shown in column 1 under the connected file's
-// name, and the next Connect of that file starts from it.
-TEST(Connect, SaveThenConnectAgainStartsFromTheSavedApproximation)
-{
-    Env e;
-    e.connect("1 2 3\r\n4 5 6\r\n");
-    e.ff.grid.setText(1, 1, "0.75");
-    e.ff.grid.setText(2, 1, "-1.5");
-    Save_Click(e.ff.form);
-    EXPECT_TRUE(e.user.messages.empty());
-    EXPECT_EQ(e.dir.read("data/solutions/sys.txt"), "0.75 -1.5 \r\n");
-    EXPECT_EQ(e.dir.read("data/sys.txt"), "1 2 3\r\n4 5 6\r\n");
-    e.user.files = {e.data("sys.txt")};
-    Connect_Click(e.ff.form);
-    EXPECT_EQ(e.state.X, (std::vector<float>{0, 0.75f, -1.5f}));
 }
 
 } // namespace
