@@ -1,7 +1,8 @@
 #pragma once
-// The method written the plain way, as a yardstick for the solver: every operation in order,
-// every value stored as it is produced, one record read per use of a coefficient in the
-// file-backed twins. Plus small helpers to set systems up in either mode.
+// The method written the plain way, as a yardstick for the solver: every operation in order, every
+// value stored as it is produced, one record read per use of a coefficient when file-backed. Plus
+// a runner that takes a system through the residual, the norms and sweeps in either mode.
+#include <QFile>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -12,104 +13,60 @@
 #include "common/temp_dir.h"
 #include "model/arith.h"
 #include "model/numbers.h"
+#include "scratch/file_iteration.h"
 #include "scratch/scratch_file.h"
+#include "solver/iteration.h"
 
 namespace quenta::reference {
 
-// ---- in memory ----
-
-inline void ERX(WorkingState& s)
+// c(i, j) is a coefficient of the augmented matrix [A | b]: j = N + 1 gives b(i).
+template <class C> void ERX(WorkingState& s, C c)
 {
     for (int i = 1; i <= s.N; ++i) {
-        s.R[i] = -s.B[i];
+        s.R[i] = -c(i, s.N + 1);
         for (int j = 1; j <= s.N; ++j)
-            s.R[i] = madd(s.A(i, j), s.X[j], s.R[i]);
+            s.R[i] = madd(c(i, j), s.X[j], s.R[i]);
     }
 }
 
-inline void NormA(WorkingState& s, UserDialogs& user)
+template <class C> void NormA(WorkingState& s, C c, UserDialogs& user, const std::string& zeroMessage)
 {
     for (int i = 1; i <= s.N; ++i) {
         s.ColNorm2[i] = 0;
         for (int j = 1; j <= s.N; ++j)
-            s.ColNorm2[i] = madd(s.A(j, i), s.A(j, i), s.ColNorm2[i]);
-        if (s.ColNorm2[i] == 0) {
-            user.message("NoSolution");
-            return;
-        }
+            s.ColNorm2[i] = madd(c(j, i), c(j, i), s.ColNorm2[i]);
+        if (s.ColNorm2[i] == 0)
+            return user.message(zeroMessage);
     }
 }
 
-inline void Step(WorkingState& s, SystemGrid& grid)
+// The file-backed sweep shows X(i) before the residual update of its step, the in-memory one after.
+template <class C> void Step(WorkingState& s, C c, SystemGrid& grid, bool file)
 {
     for (int i = 1; i <= s.N; ++i) {
         float sum = 0;
         for (int j = 1; j <= s.N; ++j)
-            sum = madd(s.R[j], s.A(j, i), sum);
+            sum = madd(s.R[j], c(j, i), sum);
         sum = fdiv(-sum, s.ColNorm2[i]);
         s.X[i] = fadd(sum, s.X[i]);
+        if (file)
+            grid.setText(i, 1, FormatSingle(s.X[i]));
         s.er = 0;
         for (int j = 1; j <= s.N; ++j) {
-            s.R[j] = madd(sum, s.A(j, i), s.R[j]);
+            s.R[j] = madd(sum, c(j, i), s.R[j]);
             if (s.R[j] > s.er)
                 s.er = s.R[j];
         }
-        grid.setText(i, 2 * s.N + 3, FormatSingle(s.X[i]));
+        if (!file)
+            grid.setText(i, 2 * s.N + 3, FormatSingle(s.X[i]));
     }
 }
-
-// ---- file-backed ----
-
-inline void ERX(WorkingState& s, ScratchReader& f)
-{
-    for (int i = 1; i <= s.N; ++i) {
-        s.R[i] = -f.getb(static_cast<i16>(i), s.N);
-        for (int j = 1; j <= s.N; ++j)
-            s.R[i] = madd(f.geta(static_cast<i16>(i), static_cast<i16>(j), s.N), s.X[j], s.R[i]);
-    }
-}
-
-inline void NormA1(WorkingState& s, ScratchReader& f, UserDialogs& user)
-{
-    for (int i = 1; i <= s.N; ++i) {
-        s.ColNorm2[i] = 0;
-        for (int j = 1; j <= s.N; ++j) {
-            const float u = f.geta(static_cast<i16>(j), static_cast<i16>(i), s.N);
-            const float v = f.geta(static_cast<i16>(j), static_cast<i16>(i), s.N);
-            s.ColNorm2[i] = madd(u, v, s.ColNorm2[i]);
-        }
-        if (s.ColNorm2[i] == 0) {
-            user.message(s.msgBadFile);
-            return;
-        }
-    }
-}
-
-inline void Step1(WorkingState& s, ScratchReader& f, SystemGrid& grid)
-{
-    for (int i = 1; i <= s.N; ++i) {
-        float sum = 0;
-        for (int j = 1; j <= s.N; ++j)
-            sum = madd(f.geta(static_cast<i16>(j), static_cast<i16>(i), s.N), s.R[j], sum);
-        sum = fdiv(-sum, s.ColNorm2[i]);
-        s.X[i] = fadd(sum, s.X[i]);
-        grid.setText(i, 1, FormatSingle(s.X[i]));
-        s.er = 0;
-        for (int j = 1; j <= s.N; ++j) {
-            s.R[j] = madd(f.geta(static_cast<i16>(j), static_cast<i16>(i), s.N), sum, s.R[j]);
-            if (s.R[j] > s.er)
-                s.er = s.R[j];
-        }
-    }
-}
-
-// ---- systems ----
 
 // A system of order n: a is row by row, a[(i-1)*n + (j-1)] = a(i,j).
 struct System {
     int n = 0;
     std::vector<float> a, b, x;
-    float at(int i, int j) const { return a[static_cast<std::size_t>((i - 1) * n + (j - 1))]; }
+    float at(int i, int j) const { return j > n ? b[std::size_t(i - 1)] : a[std::size_t((i - 1) * n + j - 1)]; }
 };
 
 inline System make(int n, std::vector<float> a, std::vector<float> b, std::vector<float> x)
@@ -117,53 +74,40 @@ inline System make(int n, std::vector<float> a, std::vector<float> b, std::vecto
     return System{n, std::move(a), std::move(b), std::move(x)};
 }
 
-// The scratch file of a system; only the first `keep` records when keep >= 0.
+// The scratch file of a system, written afresh; only the first `keep` records when keep >= 0.
 inline void write_scratch(const QString& path, const System& sys, long long keep = -1)
 {
+    QFile::remove(path);
     ScratchWriter w(path);
-    const int n = sys.n;
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n + 1; ++j) {
-            const std::int32_t r = record_of(static_cast<i16>(i), static_cast<i16>(j), static_cast<i16>(n));
-            if (keep >= 0 && r > keep)
-                continue;
-            w.write(r, j <= n ? sys.at(i, j) : sys.b[static_cast<std::size_t>(i - 1)]);
+    for (int i = 1; i <= sys.n; ++i)
+        for (int j = 1; j <= sys.n + 1; ++j) {
+            const std::int32_t r = record_of(i16(i), i16(j), i16(sys.n));
+            if (keep < 0 || r <= keep)
+                w.write(r, sys.at(i, j));
         }
-    }
-    w.close();
 }
 
-// The working arrays of a run, with A, B, X from the system (in memory) or X alone (file-backed).
+// The working arrays of a run: A and B (in memory) or the file-backed mode, X from the system;
+// ColNorm2 and er hold 42 so that what a routine leaves alone shows.
 inline void load_state(WorkingState& s, const System& sys, bool fileBacked)
 {
     const int n = sys.n;
-    s.N = static_cast<i16>(n);
-    s.StorageMode = static_cast<i16>(fileBacked ? 2 : 1);
+    s.N = i16(n);
+    s.StorageMode = i16(fileBacked ? 2 : 1);
     allocate(s.R, n);
-    allocate(s.ColNorm2, n);
     allocate(s.X, n);
-    if (!fileBacked) {
-        s.A.allocate(n);
-        allocate(s.B, n);
-        for (int i = 1; i <= n; ++i) {
-            for (int j = 1; j <= n; ++j)
-                s.A(i, j) = sys.at(i, j);
-            s.B[i] = sys.b[static_cast<std::size_t>(i - 1)];
-        }
+    s.ColNorm2.assign(std::size_t(n) + 1, 42.0f);
+    s.er = 42;
+    s.A.allocate(fileBacked ? 0 : n);
+    allocate(s.B, fileBacked ? 0 : n);
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n && !fileBacked; ++j)
+            s.A(i, j) = sys.at(i, j);
+        if (!fileBacked)
+            s.B[i] = sys.at(i, n + 1);
+        s.X[i] = sys.x[std::size_t(i - 1)];
     }
-    for (int i = 1; i <= n; ++i)
-        s.X[i] = sys.x[static_cast<std::size_t>(i - 1)];
 }
-
-// What a call left behind, compared bit for bit.
-struct Snapshot {
-    std::string failure;  // empty when the call returned normally
-    std::vector<std::uint32_t> X, R, C;
-    std::uint32_t er = 0;
-    std::vector<std::string> cells;  // the solution column
-    std::vector<std::string> messages;
-    bool operator==(const Snapshot&) const = default;
-};
 
 inline std::vector<std::uint32_t> bits(const std::vector<float>& v)
 {
@@ -173,27 +117,19 @@ inline std::vector<std::uint32_t> bits(const std::vector<float>& v)
     return out;
 }
 
-inline std::uint32_t bits(float v)
-{
-    std::uint32_t b;
-    std::memcpy(&b, &v, 4);
-    return b;
-}
-
-inline Snapshot snapshot(const WorkingState& s, const SystemGrid& grid, int column, const std::string& failure,
-                         const std::vector<std::string>& messages)
-{
-    Snapshot snap;
-    snap.failure = failure;
-    snap.X = bits(s.X);
-    snap.R = bits(s.R);
-    snap.C = bits(s.ColNorm2);
-    snap.er = bits(s.er);
-    for (int i = 1; i <= s.N; ++i)
-        snap.cells.push_back(grid.text(i, column));
-    snap.messages = messages;
-    return snap;
-}
+// What a call left behind; floats compared bit for bit.
+struct Snapshot {
+    std::string failure;  // empty when the call returned normally
+    std::vector<float> X, R, C;
+    float er = 0;
+    std::vector<std::string> cells;  // the solution column
+    std::vector<std::string> messages;
+    bool operator==(const Snapshot& o) const
+    {
+        return failure == o.failure && bits(X) == bits(o.X) && bits(R) == bits(o.R) && bits(C) == bits(o.C) &&
+               bits({er}) == bits({o.er}) && cells == o.cells && messages == o.messages;
+    }
+};
 
 // Runs fn and names the failure it raised ("" when none).
 template <class F> std::string outcome(F&& fn)
@@ -212,6 +148,69 @@ template <class F> std::string outcome(F&& fn)
         return "conversion";
     }
     return {};
+}
+
+struct Plan {
+    bool file = false;
+    bool plain = false;          // the routines above instead of the solver's
+    int sweeps = 6;
+    std::vector<float> skew;     // factors applied to the norms once they are built
+    long long keep = -1;         // file-backed: the scratch file cut to this many records...
+    int cutAt = 0;               // ...before this call (0 the residual, 1 the norms, 2.. the sweeps)
+};
+
+// The residual, the norms, then sweeps, up to the first failure; a snapshot after every call.
+inline std::vector<Snapshot> run(const QString& scratch, const System& sys, const Plan& r)
+{
+    WorkingState s;
+    s.loadMessages();
+    load_state(s, sys, r.file);
+    SystemGrid grid;
+    r.file ? grid.fill_x(s.N, s.X) : grid.fill_data(s.N);
+    testing::ScriptedDialogs user;
+    std::unique_ptr<ScratchReader> f;
+    if (r.file) {
+        write_scratch(scratch, sys);
+        f = std::make_unique<ScratchReader>(scratch);
+    }
+    const auto memory = [&](int i, int j) { return j > s.N ? s.B[i] : s.A(i, j); };
+    const auto records = [&](int i, int j) { return f->geta(i16(i), i16(j), s.N); };
+    std::vector<Snapshot> out;
+    for (int call = 0; call < 2 + r.sweeps; ++call) {
+        if (r.file && r.keep >= 0 && call == r.cutAt) {
+            f.reset();
+            QFile::resize(scratch, r.keep * ScratchRecordLength);
+            f = std::make_unique<ScratchReader>(scratch);
+        }
+        Snapshot snap;
+        snap.failure = outcome([&] {
+            if (call == 0 && r.plain)
+                r.file ? ERX(s, records) : ERX(s, memory);
+            else if (call == 0)
+                quenta::ERX(s, f.get());
+            else if (call == 1 && r.plain)
+                r.file ? NormA(s, records, user, s.msgBadFile) : NormA(s, memory, user, "NoSolution");
+            else if (call == 1)
+                r.file ? NormA1(s, *f, user) : quenta::NormA(s, user);
+            else if (r.plain)
+                r.file ? Step(s, records, grid, true) : Step(s, memory, grid, false);
+            else
+                r.file ? Step1(s, *f, grid) : quenta::Step(s, grid);
+            for (std::size_t i = 1; call == 1 && i < r.skew.size() && i <= std::size_t(s.N); ++i)
+                s.ColNorm2[i] *= r.skew[i];
+        });
+        snap.X = s.X;
+        snap.R = s.R;
+        snap.C = s.ColNorm2;
+        snap.er = s.er;
+        for (int i = 1; i <= s.N; ++i)
+            snap.cells.push_back(grid.text(i, r.file ? 1 : 2 * s.N + 3));
+        snap.messages = user.messages;
+        out.push_back(snap);
+        if (!snap.failure.empty())
+            break;
+    }
+    return out;
 }
 
 } // namespace quenta::reference
