@@ -23,16 +23,23 @@ namespace quenta::testing {
 using Texts = std::vector<std::string>;
 
 // Scripted dialogs that also count the open and the save dialogs.
-class RecordingDialogs : public ScriptedDialogs {
-public:
+struct RecordingDialogs : ScriptedDialogs {
     std::optional<QString> openFile(const QString& folder) override { return ++opens, ScriptedDialogs::openFile(folder); }
     std::optional<QString> saveFile(const QString& folder) override { return ++saves, ScriptedDialogs::saveFile(folder); }
-    int opens = 0;
-    int saves = 0;
+    int opens = 0, saves = 0;
 };
 
 // A program directory whose data folder exists and is empty: no samples are written, N is 0.
 inline void emptyDataFolder(TempProgramDir& dir) { QDir().mkpath(dir.file(QStringLiteral("data"))); }
+
+// The lines of a text file, split at CR LF, each split at runs of blanks.
+inline std::vector<QStringList> rowsOf(const std::string& bytes)
+{
+    std::vector<QStringList> rows;
+    for (const QString& line : QString::fromStdString(bytes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        rows.push_back(line.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    return rows;
+}
 
 inline Control indexField(int k) { return k == 0 ? Control::txtIndex0 : k == 1 ? Control::txtIndex1 : Control::txtIndex2; }
 
@@ -61,11 +68,7 @@ struct Started {
     QPushButton* down(int k) { return window->findChild<QPushButton*>(QStringLiteral("cmdDown(%1)").arg(k)); }
     std::string text(Control c) { return edit(c)->text().toStdString(); }
 
-    void type(Control c, const QString& text)
-    {
-        edit(c)->clear();
-        QTest::keyClicks(edit(c), text);
-    }
+    void type(Control c, const QString& text) { edit(c)->clear(), QTest::keyClicks(edit(c), text); }
     void click(QPushButton* b, int times = 1)
     {
         for (int i = 0; i < times; ++i)
@@ -107,11 +110,7 @@ struct Started {
         const int now = std::stoi(text(indexField(k)));
         click(v > now ? up(k) : down(k), std::abs(v - now));
     }
-    void acceptN(const QString& n)
-    {
-        type(Control::txtN, n);
-        click(Control::cmdN);
-    }
+    void acceptN(const QString& n) { type(Control::txtN, n), click(Control::cmdN); }
     void acceptA(int i, int j, const QString& value)
     {
         spinTo(0, i);

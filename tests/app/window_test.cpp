@@ -1,6 +1,5 @@
 // The main window as created and loaded: places, captions, fonts, tab order, menus, and the
 // state that loading leaves.
-#include <QFontInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStyleOptionButton>
@@ -119,7 +118,7 @@ TEST(MainWindow, EveryCaptionFitsItsControl)
     EXPECT_EQ(checked, 11 + 9 + 9);  // buttons, labels, text fields
 }
 
-TEST(MainWindow, CaptionsMenusAndFonts)
+TEST(MainWindow, CaptionsAndMenus)
 {
     Started app;
     frmMain& w = app.w();
@@ -147,22 +146,6 @@ TEST(MainWindow, CaptionsMenusAndFonts)
     }
     EXPECT_EQ(menus, QStringList({"&File", "&Open Ctrl+O", "&Save Ctrl+R", "&Connect Ctrl+C", "-", "&Exit Ctrl+E",
                                   "&Help", "&About Ctrl+A", "&User Guide Ctrl+U", "&Get Paid Ctrl+G"}));
-
-    // 8-point fonts throughout; the labels of the entry lines are bold.
-    const QStringList bold = {"lblN", "lblA", "lblA1", "lblA2", "lblB", "lblB1"};
-    std::vector<QWidget*> normal = {w.control(Control::txtN), w.control(Control::cmdSolution), w.gridView()};
-    for (QLabel* l : w.findChildren<QLabel*>()) {
-        if (bold.contains(l->objectName()))
-            EXPECT_EQ(l->font().weight(), QFont::Bold) << l->objectName().toStdString();
-        else if (!l->objectName().isEmpty())
-            normal.push_back(l);
-    }
-    for (QWidget* c : normal) {
-        SCOPED_TRACE(c->objectName().toStdString());
-        EXPECT_EQ(c->font().weight(), QFont::Normal);
-        EXPECT_NEAR(QFontInfo(c->font()).pointSizeF(), 8.0, 0.5);
-        EXPECT_EQ(QFontInfo(c->font()).styleHint(), QFontInfo(frmMain::windowFont()).styleHint());
-    }
 }
 
 TEST(MainWindow, TabOrderFollowsTheTable)
@@ -190,29 +173,41 @@ TEST(MainWindow, TabOrderFollowsTheTable)
     }
 }
 
+// Every control's name, and its state after start-up (text nullptr: a button).
+struct StartedControl {
+    Control c;
+    const char* name;
+    bool enabled;
+    const char* text;
+};
+const StartedControl kStarted[] = {
+    {Control::txtN, "txtN", true, ""},       {Control::txtA, "txtA", true, ""},
+    {Control::txtB, "txtB", true, ""},       {Control::txtEr, "txtEr", true, ""},
+    {Control::txtTime, "txtTime", true, ""}, {Control::txtEps, "txtEps", true, "0.5"},
+    {Control::txtIndex0, "txtIndex(0)", false, "1"}, {Control::txtIndex1, "txtIndex(1)", false, "1"},
+    {Control::txtIndex2, "txtIndex(2)", false, "1"}, {Control::cmdN, "cmdN", true, nullptr},
+    {Control::cmdA, "cmdA", false, nullptr}, {Control::cmdB, "cmdB", false, nullptr},
+    {Control::cmdSolution, "cmdSolution", false, nullptr}, {Control::cmdIter, "cmdIter", false, nullptr},
+};
+
 TEST(MainWindow, StartUpState)
 {
     Started app;  // first start: the data folder is made and the samples written
     frmMain& w = app.w();
-    EXPECT_TRUE(w.control(Control::cmdN)->isEnabled());
-    for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
-        EXPECT_FALSE(w.control(c)->isEnabled());
-    for (int k = 0; k < 3; ++k) {
+    for (const StartedControl& s : kStarted) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(w.control(s.c), w.findChild<QWidget*>(QString::fromLatin1(s.name)));
+        EXPECT_EQ(w.control(s.c)->isEnabled(), s.enabled);
+        if (s.text) {
+            EXPECT_EQ(app.text(s.c), s.text);
+        }
+    }
+    for (int k = 0; k < 3; ++k)
         EXPECT_TRUE(app.up(k)->isEnabled() && app.down(k)->isEnabled());
-        EXPECT_FALSE(w.control(indexField(k))->isEnabled());
-        EXPECT_EQ(app.text(indexField(k)), "1");
-    }
-    for (Control c : {Control::txtN, Control::txtA, Control::txtB, Control::txtEr, Control::txtTime}) {
-        EXPECT_TRUE(w.control(c)->isEnabled());
-        EXPECT_EQ(app.text(c), "");
-    }
-    EXPECT_TRUE(w.control(Control::txtEps)->isEnabled());
-    EXPECT_EQ(app.text(Control::txtEps), "0.5");
     EXPECT_EQ(app.state().eps, 0.5f);
     EXPECT_EQ(app.state().iter, 1);
     EXPECT_FALSE(app.state().StorageMode.has_value());
-    EXPECT_EQ(app.state().N, 256);
-    EXPECT_TRUE(QFileInfo(app.dir.file("data/sample4.txt")).isFile());
+    EXPECT_EQ(app.state().N, 256);  // the samples were written
 
     // A 2 x 2 grid, empty and closed to editing.
     EXPECT_EQ(w.grid().rows(), 2);
@@ -229,50 +224,53 @@ TEST(MainWindow, StartUpState)
     EXPECT_EQ(app.shown(1, 1), "");
     EXPECT_EQ(app.state().iter, 1);
     EXPECT_TRUE(app.user.messages.empty());
+
+    // The commands reach the widgets through their Controls: enabling both ways, text in UTF-8.
+    for (const StartedControl& s : kStarted) {
+        SCOPED_TRACE(s.name);
+        w.setEnabled(s.c, !s.enabled);
+        EXPECT_EQ(w.control(s.c)->isEnabled(), !s.enabled);
+        EXPECT_EQ(w.isEnabled(s.c), !s.enabled);
+        if (auto* e = qobject_cast<QLineEdit*>(w.control(s.c))) {
+            w.setText(s.c, "1,5 é");
+            EXPECT_EQ(e->text(), QStringLiteral("1,5 é"));
+            e->setText(QStringLiteral("typed"));
+            EXPECT_EQ(w.text(s.c), "typed");
+        }
+    }
+    EXPECT_TRUE(w.isEnabled());
 }
 
 TEST(MainWindow, SamplesAreWrittenOnTheFirstStartOnly)
 {
-    TempProgramDir dir;
-    auto start = [&dir] {
-        RecordingDialogs user;
-        frmMain w(dir.path(), &user);
-        EXPECT_TRUE(user.messages.empty());
-        return w.state().N;
-    };
-    EXPECT_EQ(start(), 256);
-    const int orders[] = {4, 16, 64, 256};
-    for (int k = 1; k <= 4; ++k) {
-        SCOPED_TRACE(k);
-        const QStringList lines = QString::fromStdString(dir.read(QStringLiteral("data/sample%1.txt").arg(k)))
-                                      .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        ASSERT_EQ(lines.size(), orders[k - 1]);
-        for (const QString& line : lines) {
-            const QStringList numbers = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            ASSERT_EQ(numbers.size(), orders[k - 1] + 1);
-            for (const QString& number : numbers) {
-                const float v = ParseSingle(number.toStdString());
-                EXPECT_TRUE(v >= 0.0f && v < 1000.0f) << v;
+    {
+        Started app;
+        EXPECT_EQ(app.state().N, 256);
+        for (int k = 1, n = 4; k <= 4; ++k, n *= 4) {  // orders 4, 16, 64, 256
+            const auto rows = rowsOf(app.dir.read(QStringLiteral("data/sample%1.txt").arg(k)));
+            ASSERT_EQ(rows.size(), n);
+            for (const QStringList& row : rows) {
+                ASSERT_EQ(row.size(), n + 1) << k;
+                for (const QString& number : row)
+                    EXPECT_TRUE(ParseSingle(number.toStdString()) >= 0.0f && ParseSingle(number.toStdString()) < 1000.0f)
+                        << k << ": " << number.toStdString();
             }
         }
+        // The next start finds the folder and writes nothing, not even what is missing.
+        ASSERT_TRUE(QFile::remove(app.dir.file("data/sample3.txt")));
+        const std::string sample1 = app.dir.read("data/sample1.txt");
+        frmMain again(app.dir.path(), &app.user);
+        EXPECT_EQ(again.state().N, 0);
+        EXPECT_FALSE(QFileInfo(app.dir.file("data/sample3.txt")).exists());
+        EXPECT_EQ(app.dir.read("data/sample1.txt"), sample1);
+        EXPECT_TRUE(app.user.messages.empty());
     }
-    // The next start finds the folder and writes nothing, not even what is missing.
-    ASSERT_TRUE(QFile::remove(dir.file("data/sample3.txt")));
-    const std::string sample1 = dir.read("data/sample1.txt");
-    EXPECT_EQ(start(), 0);
-    EXPECT_FALSE(QFileInfo(dir.file("data/sample3.txt")).exists());
-    EXPECT_EQ(dir.read("data/sample1.txt"), sample1);
-    // Nor into an empty folder of its own.
-    Started app(emptyDataFolder);
-    EXPECT_TRUE(QDir(app.dir.file("data")).isEmpty());
-    EXPECT_EQ(app.state().N, 0);
-}
-
-TEST(MainWindow, CommaLocaleStartsWithItsOwnSeparator)
-{
+    // Nor into an empty folder of its own; a comma locale starts with its own separator.
     setDecimalSeparator(",");
     {
         Started app(emptyDataFolder);
+        EXPECT_TRUE(QDir(app.dir.file("data")).isEmpty());
+        EXPECT_EQ(app.state().N, 0);
         EXPECT_EQ(app.text(Control::txtEps), "0,5");
         EXPECT_EQ(app.state().eps, 0.5f);
         EXPECT_TRUE(app.user.messages.empty()) << "no msgFormat at start-up";
@@ -288,8 +286,7 @@ TEST(MainWindow, DataFolderThatCannotBeMadeStillOpensTheWindow)
     EXPECT_EQ(app.state().N, 0);
     EXPECT_EQ(app.state().eps, 0.5f);
     EXPECT_TRUE(app.user.messages.empty());
-    // Open finds no folder: msgBadFile, and no dialog shown.
-    app.menu("Open");
+    app.menu("Open");  // finds no folder: msgBadFile, and no dialog
     EXPECT_EQ(app.user.opens, 0);
     EXPECT_EQ(app.user.messages, Texts{kMsgBadFile});
 }
@@ -304,50 +301,17 @@ TEST(FormLoad, BadAccuracyShowsTheLoadedMessageAndLeavesEpsZero)
     f.state.msgFormat.clear();
     f.state.iter = 9;
     f.controls.setText(Control::txtEps, "abc");
-    const Control closed[] = {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::txtIndex0,
-                              Control::txtIndex1, Control::txtIndex2};
+    const Control closed[] = {Control::cmdA,      Control::cmdB,      Control::cmdSolution,
+                              Control::txtIndex0, Control::txtIndex1, Control::txtIndex2};
     for (Control c : closed)
         f.controls.setEnabled(c, true);
-
     Form_Load(f.form);
-
     EXPECT_EQ(f.user.messages, Texts{kMsgFormat});
     EXPECT_EQ(f.state.eps, 0.0f);
     EXPECT_EQ(f.state.iter, 1);
     for (Control c : closed)
         EXPECT_FALSE(f.controls.isEnabled(c));
     EXPECT_TRUE(f.controls.isEnabled(Control::cmdN));
-}
-
-TEST(MainWindow, ControlsReachTheirWidgets)
-{
-    Started app(emptyDataFolder);
-    frmMain& w = app.w();
-    const std::pair<Control, const char*> names[] = {
-        {Control::txtN, "txtN"},     {Control::txtA, "txtA"},       {Control::txtB, "txtB"},
-        {Control::txtEps, "txtEps"}, {Control::txtEr, "txtEr"},     {Control::txtTime, "txtTime"},
-        {Control::txtIndex0, "txtIndex(0)"}, {Control::txtIndex1, "txtIndex(1)"}, {Control::txtIndex2, "txtIndex(2)"},
-        {Control::cmdN, "cmdN"},     {Control::cmdA, "cmdA"},       {Control::cmdB, "cmdB"},
-        {Control::cmdSolution, "cmdSolution"}, {Control::cmdIter, "cmdIter"},
-    };
-    for (const auto& [c, name] : names) {
-        SCOPED_TRACE(name);
-        QWidget* widget = w.findChild<QWidget*>(QString::fromLatin1(name));
-        ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(w.control(c), widget);
-        const bool was = widget->isEnabled();
-        w.setEnabled(c, !was);
-        EXPECT_EQ(widget->isEnabled(), !was);
-        EXPECT_EQ(w.isEnabled(c), !was);
-        w.setEnabled(c, was);
-        if (auto* e = qobject_cast<QLineEdit*>(widget)) {
-            w.setText(c, "1,5 é");  // UTF-8 both ways
-            EXPECT_EQ(e->text(), QStringLiteral("1,5 é"));
-            e->setText(QStringLiteral("typed"));
-            EXPECT_EQ(w.text(c), "typed");
-        }
-    }
-    EXPECT_TRUE(w.isEnabled());
 }
 
 TEST(MainWindow, BusyCursorAndProgressPaintedWithoutTheEventLoop)
@@ -367,9 +331,8 @@ TEST(MainWindow, BusyCursorAndProgressPaintedWithoutTheEventLoop)
     struct PaintCounter : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* e) override { return paints += e->type() == QEvent::Paint, false; }
-    };
+    } er, grid;
     QCoreApplication::processEvents();
-    PaintCounter er, grid;
     w.control(Control::txtEr)->installEventFilter(&er);
     w.gridView()->viewport()->installEventFilter(&grid);
     w.repaintProgress();
