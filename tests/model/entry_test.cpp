@@ -158,8 +158,10 @@ TEST_F(Entry, SpinnersClampToOneAndN)
         EXPECT_EQ(f.controls.text(fields[k]), "8") << k;
         cmdDown_Click(f.form, k);
         EXPECT_EQ(f.controls.text(fields[k]), "7") << k;
-        for (int step = 0; step < 10; ++step)
+        for (int step = 0; step < 10; ++step) {
             cmdDown_Click(f.form, k);
+            EXPECT_NE(f.controls.text(fields[k]), "0") << k;
+        }
         EXPECT_EQ(f.controls.text(fields[k]), "1") << k;
     }
     for (int step = 0; step < 5; ++step)

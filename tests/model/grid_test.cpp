@@ -183,7 +183,9 @@ TEST(Grid, EveryCellReadsBackAndRewritingKeepsTheStoreBounded)
     }
 }
 
-TEST(GridModel, TheViewSeesCellsBelowAndRightOfTheFixedRowAndColumnAndIsToldOfChanges)
+// How the view sees the cells (row 0 and column 0 as headers) is checked through the window's
+// own view; here, that the view is told of every change and can edit nothing.
+TEST(GridModel, TheViewIsToldOfEveryChangeAndCanEditNothing)
 {
     SystemGrid g;
     int resets = 0;
@@ -192,40 +194,21 @@ TEST(GridModel, TheViewSeesCellsBelowAndRightOfTheFixedRowAndColumnAndIsToldOfCh
     QObject::connect(&g, &QAbstractItemModel::modelReset, [&] { ++resets; });
     QObject::connect(&g, &QAbstractItemModel::dataChanged,
                      [&](const QModelIndex& a, const QModelIndex& b) { changed.push_back(a == b ? a : QModelIndex()); });
-    QObject::connect(&g, &QAbstractItemModel::headerDataChanged, [&](Qt::Orientation o, int first, int last) {
-        headers.emplace_back(o, first == last ? first : -1);
-    });
+    QObject::connect(&g, &QAbstractItemModel::headerDataChanged,
+                     [&](Qt::Orientation o, int first, int last) { headers.emplace_back(o, first == last ? first : -1); });
     g.fill_data(2);
     g.setText(2, 3, "1.5");
     g.setText(0, 3, "head");
     g.setText(1, 0, "eq. 1");
     EXPECT_EQ(resets, 1);
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0], g.index(1, 2));
+    EXPECT_EQ(changed, std::vector<QModelIndex>{g.index(1, 2)});
     EXPECT_EQ(headers, (std::vector<std::pair<Qt::Orientation, int>>{{Qt::Horizontal, 2}, {Qt::Vertical, 0}}));
-    EXPECT_EQ(g.rowCount(), 2);
-    EXPECT_EQ(g.columnCount(), 7);
-    EXPECT_EQ(g.rowCount(g.index(0, 0)), 0);
-    EXPECT_EQ(g.data(g.index(0, 0)).toString(), QStringLiteral("a(1,1)"));
     EXPECT_EQ(g.data(g.index(1, 2)).toString(), QStringLiteral("1.5"));
-    EXPECT_EQ(g.data(g.index(1, 6)).toString(), QStringLiteral("0"));
-    EXPECT_FALSE(g.data(g.index(0, 0), Qt::EditRole).isValid());
-    EXPECT_EQ(g.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Solution"));
-    EXPECT_EQ(g.headerData(2, Qt::Horizontal).toString(), QStringLiteral("head"));
-    EXPECT_EQ(g.headerData(0, Qt::Vertical).toString(), QStringLiteral("eq. 1"));
-    EXPECT_EQ(g.headerData(1, Qt::Vertical).toString(), QString());
-    EXPECT_EQ(g.headerData(0, Qt::Horizontal).toString(), QString());
-    EXPECT_FALSE(g.headerData(7, Qt::Horizontal).isValid());
-    const Qt::ItemFlags f = g.flags(g.index(0, 0));
-    EXPECT_TRUE((f & Qt::ItemIsEnabled) && (f & Qt::ItemIsSelectable));
-    EXPECT_FALSE(f & Qt::ItemIsEditable);
+    EXPECT_FALSE(g.flags(g.index(0, 0)) & Qt::ItemIsEditable);
     EXPECT_FALSE(g.setData(g.index(0, 0), QStringLiteral("9")));
+    EXPECT_FALSE(g.data(g.index(0, 0), Qt::EditRole).isValid());
     EXPECT_EQ(g.text(1, 1), "a(1,1)");
-
     g.fill_x(3, std::vector<float>(4, 0.5f));
-    EXPECT_EQ(g.columnCount(), 1);
-    EXPECT_EQ(g.headerData(2, Qt::Vertical).toString(), QStringLiteral("X(3)="));
-    EXPECT_EQ(g.data(g.index(2, 0)).toString(), QStringLiteral("0.5"));
     g.setRows(4);
     g.setCols(3);
     g.clear();
