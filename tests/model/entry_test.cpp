@@ -12,6 +12,15 @@
 namespace quenta {
 namespace {
 
+std::vector<std::string> cellsOf(const SystemGrid& g)
+{
+    std::vector<std::string> out;
+    for (int r = 0; r < g.rows(); ++r)
+        for (int c = 0; c < g.cols(); ++c)
+            out.push_back(g.text(r, c));
+    return out;
+}
+
 const Control entryButtons[] = {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter};
 
 class Entry : public ::testing::Test {
@@ -28,14 +37,7 @@ protected:
         set(Control::txtIndex2, FormatInteger(i)); set(Control::txtB, text); cmdB_Click(f.form);
     }
     void set(Control c, const std::string& text) { f.controls.setText(c, text); }
-    std::vector<std::string> cells() const
-    {
-        std::vector<std::string> out;
-        for (int r = 0; r < f.grid.rows(); ++r)
-            for (int c = 0; c < f.grid.cols(); ++c)
-                out.push_back(f.grid.text(r, c));
-        return out;
-    }
+    std::vector<std::string> cells() const { return cellsOf(f.grid); }
     std::vector<std::string> formatMessages(std::size_t k) const { return std::vector(k, f.state.msgFormat); }
     // Every refusal shows msgFormat once and leaves the grid as it was.
     template <class Action> void expectRefused(Action action, const std::string& what)
@@ -81,9 +83,7 @@ TEST_F(Entry, AcceptNLaysOutTheSystemAndTouchesNothingElse)
     acceptN("3");
     SystemGrid fresh;
     fresh.fill_data(3);
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 10; ++c)
-            EXPECT_EQ(f.grid.text(r, c), fresh.text(r, c)) << r << "," << c;
+    EXPECT_EQ(cells(), cellsOf(fresh));
 }
 
 TEST_F(Entry, AcceptNFailureChangesOnlyTheStorageMode)
