@@ -68,7 +68,7 @@ struct Started {
     QPushButton* down(int k) { return window->findChild<QPushButton*>(QStringLiteral("cmdDown(%1)").arg(k)); }
     std::string text(Control c) { return edit(c)->text().toStdString(); }
 
-    void type(Control c, const QString& text) { edit(c)->clear(), QTest::keyClicks(edit(c), text); }
+    void type(Control c, const QString& text) { edit(c)->clear(); QTest::keyClicks(edit(c), text); }
     void click(QPushButton* b, int times = 1)
     {
         for (int i = 0; i < times; ++i)
@@ -110,7 +110,7 @@ struct Started {
         const int now = std::stoi(text(indexField(k)));
         click(v > now ? up(k) : down(k), std::abs(v - now));
     }
-    void acceptN(const QString& n) { type(Control::txtN, n), click(Control::cmdN); }
+    void acceptN(const QString& n) { type(Control::txtN, n); click(Control::cmdN); }
     void acceptA(int i, int j, const QString& value)
     {
         spinTo(0, i);

@@ -149,51 +149,9 @@ TEST(EndToEnd, SaveWritesTheSystemAndItsSolution)
     EXPECT_EQ(app.dir.read("data/solutions/sys.txt"), "2.5 0.75 \r\n");
 }
 
+// Connect sample2.txt against Open of the same file: the same sweeps, then Save and a second
+// Connect that starts from the saved approximation.
 TEST(EndToEnd, ConnectSolveSaveAndConnectAgain)
-{
-    Started app;
-    app.user.files.push_back(app.dir.file("data/sample2.txt"));
-    app.menu("Connect");
-    EXPECT_TRUE(app.user.messages.empty());
-    EXPECT_EQ(app.state().StorageMode, std::optional<i16>(2));
-    EXPECT_EQ(app.state().N, 16);
-    EXPECT_EQ(app.text(Control::txtN), "16");
-    EXPECT_EQ(app.text(Control::txtEps), "1.6");
-    EXPECT_EQ(app.w().grid().rows(), 17);
-    EXPECT_EQ(app.w().grid().cols(), 2);
-    EXPECT_EQ(app.shown(0, 0), "Solution");
-    EXPECT_EQ(app.shown(7, 0), "X(7)=");
-    EXPECT_EQ(app.solution(), Texts(16, "0"));
-    EXPECT_TRUE(app.w().control(Control::cmdSolution)->isEnabled());
-    EXPECT_TRUE(app.w().control(Control::cmdIter)->isEnabled());
-
-    app.click(Control::cmdSolution);
-    const Texts solved = app.solution();
-    EXPECT_NE(solved, Texts(16, "0"));
-    EXPECT_FALSE(app.text(Control::txtEr).empty());
-
-    app.menu("Save");
-    EXPECT_EQ(app.user.opens + app.user.saves, 1) << "Save shows no dialog in the file-backed mode";
-    EXPECT_TRUE(app.user.messages.empty());
-    const auto saved = rowsOf(app.dir.read("data/solutions/sample2.txt"));
-    ASSERT_EQ(saved.size(), 1u);
-    ASSERT_EQ(saved[0].size(), 16);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(saved[0][i].toStdString(), solved[i]);
-
-    // A fresh window connects the same file and starts from the saved approximation.
-    app.window.reset();
-    Started again([&](TempProgramDir& d) {
-        d.write("data/sample2.txt", app.dir.read("data/sample2.txt"));
-        d.write("data/solutions/sample2.txt", app.dir.read("data/solutions/sample2.txt"));
-    });
-    again.user.files.push_back(again.dir.file("data/sample2.txt"));
-    again.menu("Connect");
-    EXPECT_EQ(again.solution(), solved);
-    EXPECT_TRUE(again.user.messages.empty());
-}
-
-TEST(EndToEnd, FileBackedSweepsMatchTheInMemoryOnes)
 {
     Started memory;
     Started file(emptyDataFolder);
@@ -202,6 +160,17 @@ TEST(EndToEnd, FileBackedSweepsMatchTheInMemoryOnes)
     memory.menu("Open");
     file.user.files.push_back(file.dir.file("data/sample2.txt"));
     file.menu("Connect");
+    EXPECT_EQ(file.state().StorageMode, std::optional<i16>(2));
+    EXPECT_EQ(file.state().N, 16);
+    EXPECT_EQ(file.text(Control::txtN), "16");
+    EXPECT_EQ(file.text(Control::txtEps), "1.6");
+    EXPECT_EQ(file.w().grid().rows(), 17);
+    EXPECT_EQ(file.w().grid().cols(), 2);
+    EXPECT_EQ(file.shown(0, 0), "Solution");
+    EXPECT_EQ(file.shown(7, 0), "X(7)=");
+    EXPECT_EQ(file.solution(), Texts(16, "0"));
+    EXPECT_TRUE(file.w().control(Control::cmdSolution)->isEnabled());
+    EXPECT_TRUE(file.w().control(Control::cmdIter)->isEnabled());
 
     // A whole run from the zero start, then single sweeps that continue it.
     memory.click(Control::cmdSolution);
@@ -218,6 +187,28 @@ TEST(EndToEnd, FileBackedSweepsMatchTheInMemoryOnes)
         EXPECT_EQ(memory.state().iter, sweeps + k);
         EXPECT_EQ(file.state().iter, sweeps + k);
     }
+    const Texts solved = file.solution();
+    EXPECT_NE(solved, Texts(16, "0"));
+    EXPECT_FALSE(file.text(Control::txtEr).empty());
+
+    file.menu("Save");
+    EXPECT_EQ(file.user.opens + file.user.saves, 1) << "Save shows no dialog in the file-backed mode";
+    const auto saved = rowsOf(file.dir.read("data/solutions/sample2.txt"));
+    ASSERT_EQ(saved.size(), 1u);
+    ASSERT_EQ(saved[0].size(), 16);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(saved[0][i].toStdString(), solved[i]);
     EXPECT_TRUE(memory.user.messages.empty());
     EXPECT_TRUE(file.user.messages.empty());
+
+    // A fresh window connects the same file and starts from the saved approximation.
+    file.window.reset();
+    Started again([&](TempProgramDir& d) {
+        d.write("data/sample2.txt", file.dir.read("data/sample2.txt"));
+        d.write("data/solutions/sample2.txt", file.dir.read("data/solutions/sample2.txt"));
+    });
+    again.user.files.push_back(again.dir.file("data/sample2.txt"));
+    again.menu("Connect");
+    EXPECT_EQ(again.solution(), solved);
+    EXPECT_TRUE(again.user.messages.empty());
 }
