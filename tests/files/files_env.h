@@ -7,15 +7,22 @@
 
 #include "common/fake_form.h"
 #include "common/temp_dir.h"
+#include "model/numbers.h"
 
 namespace quenta::testing {
 
 using Msg = std::string WorkingState::*;
 
-// The in-memory grid as "rows x cols: value cells row by row | solution column", an empty cell
+// The grid in one line. The in-memory layout as "rows x cols: value cells row by row | solution column", an empty cell
 // shown as "_": "3x8: 1 2 3; 4 5 6 | 0 0".
 inline std::string shown_grid(const SystemGrid& g)
 {
+    if (g.fileBackedLayout()) {  // "Solution X(1)=0 X(2)=0"
+        std::string s = g.text(0, 0);
+        for (int i = 1; i < g.rows(); ++i)
+            s += " " + g.text(i, 0) + g.text(i, 1);
+        return s;
+    }
     auto cell = [&g](int i, int k) { const std::string t = g.text(i, k); return t.empty() ? "_" : t; };
     std::string s = std::to_string(g.rows()) + "x" + std::to_string(g.cols()) + ":", x;
     for (int i = 1; i < g.rows(); ++i) {
@@ -48,6 +55,26 @@ struct FilesEnv {
         return out;
     }
     std::string shown() const { return shown_grid(grid); }
+    // The window in one line: "N=2 iter=1 mode=1 txtN=2 eps=0.2 on=ABSI X=[0,0,0] R=[0,0,0]
+    // C=[0,0,0] file=s.txt" (the buttons enabled, the arrays, the chosen file below data/).
+    std::string summary() const
+    {
+        auto list = [](const std::vector<float>& v) {
+            std::string s;
+            for (float f : v)
+                s += (s.empty() ? "" : ",") + FormatSingle(f);
+            return "[" + s + "]";
+        };
+        std::string on;
+        for (auto [c, letter] : {std::pair{Control::cmdA, 'A'}, {Control::cmdB, 'B'}, {Control::cmdSolution, 'S'}, {Control::cmdIter, 'I'}})
+            on += this->on(c) ? std::string(1, letter) : "";
+        const std::optional<i16> mode = state.StorageMode;
+        return "N=" + std::to_string(state.N) + " iter=" + std::to_string(state.iter) +
+               " mode=" + (mode ? std::to_string(*mode) : "-") + " txtN=" + text(Control::txtN) +
+               " eps=" + text(Control::txtEps) + " on=" + (on.empty() ? "-" : on) + " X=" + list(state.X) +
+               " R=" + list(state.R) + " C=" + list(state.ColNorm2) +
+               " file=" + QString(state.CD_FileName).remove(data("")).toStdString();
+    }
 };
 
 } // namespace quenta::testing

@@ -29,11 +29,11 @@ std::string repeat(const std::string& s, int times)
     return out;
 }
 
-// Each case opens data/s.txt (with its solution file, if any) over a grid that already shows
-// the system "9 9 9 / 9 9 9" with the approximation 0.25 0.5.
+// Each case opens data/s.txt (with data/solutions/s.txt, if given; "/" makes it a folder) over
+// a grid that already shows the system "9 9 9 / 9 9 9" with the approximation 0.25 0.5.
 TEST(OpenFile, AwkwardInputsLeaveTheGridAndNAsShown)
 {
-    struct Case { std::optional<std::string> file, solution; int N; std::string shown; std::vector<Msg> msgs; };
+    struct Case { std::optional<std::string> file, solution; int N; std::string shown; std::vector<Msg> msgs; QString path = "data/s.txt"; };
     const std::string two = "1 2 3\r\n4 5 6\r\n", before = "3x8: 9 9 9; 9 9 9 | 0.25 0.5";
     const std::string cleared = "3x8: _ _ _; _ _ _ | _ _", wide = repeat("1 ", 40000);
     const Case cases[] = {
@@ -67,6 +67,8 @@ TEST(OpenFile, AwkwardInputsLeaveTheGridAndNAsShown)
         {two, "\r\n7 8\r\n", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},
         {two, "", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},
         {two, "1e999 1", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},
+        {two, "/", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},
+        {two, "7 8\r\n", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {}, "elsewhere/s.txt"},  // outside: no solution
     };
     for (const Case& c : cases) {
         FilesEnv e;
@@ -75,10 +77,10 @@ TEST(OpenFile, AwkwardInputsLeaveTheGridAndNAsShown)
         open_file(e.form, e.data("p.txt"));
         ASSERT_EQ(e.shown(), before);
         if (c.file)
-            e.dir.write("data/s.txt", *c.file);
+            e.dir.write(c.path, *c.file);
         if (c.solution)
-            e.dir.write("data/solutions/s.txt", *c.solution);
-        open_file(e.form, e.data("s.txt"));
+            e.dir.write(*c.solution == "/" ? "data/solutions/s.txt/" : "data/solutions/s.txt", *c.solution);
+        open_file(e.form, e.dir.file(c.path));
         const std::string what = c.file ? c.file->substr(0, 40) + " / " + c.solution.value_or("-") : "missing";
         EXPECT_EQ(e.user.messages, e.msgs(c.msgs)) << what;
         EXPECT_EQ(e.state.N, c.N) << what;
@@ -88,29 +90,17 @@ TEST(OpenFile, AwkwardInputsLeaveTheGridAndNAsShown)
     EXPECT_THROW(open_file(e.form, e.dir.file("data")), FileError);
 }
 
-TEST(GetSolution, ZerosWithoutOneBadFileForAFolderAndTheUsersSeparator)
+TEST(GetSolution, ReadsWithTheUsersDecimalSeparator)
 {
     FilesEnv e;
     e.state.N = 2;
-    e.dir.write("elsewhere/s.txt", "1 2 3\n4 5 6\n");
-    e.dir.write("data/solutions/s.txt", "0,5 2\r\n");  // pairs with data/s.txt, not elsewhere/s.txt
-    std::vector<float> x{9, 9, 9};
-    get_solution(e.form, e.dir.file("elsewhere/s.txt"), x);
-    EXPECT_EQ(x, (std::vector<float>{9, 0, 0}));
-    get_solution(e.form, e.data("none.txt"), x = {9, 9, 9});
-    EXPECT_EQ(x, (std::vector<float>{9, 0, 0}));
-    EXPECT_TRUE(e.user.messages.empty());
-
+    e.dir.write("data/solutions/s.txt", "0,5 2\r\n");
+    std::vector<float> x;
     setDecimalSeparator(",");
     get_solution(e.form, e.data("s.txt"), x);
     setDecimalSeparator("");
-    EXPECT_EQ(x, (std::vector<float>{9, 0.5f, 2}));
+    EXPECT_EQ(x, (std::vector<float>{0, 0.5f, 2}));
     EXPECT_TRUE(e.user.messages.empty());
-
-    QDir().mkpath(e.data("solutions/d.txt"));
-    get_solution(e.form, e.data("d.txt"), x = {9, 9, 9});
-    EXPECT_EQ(x, (std::vector<float>{9, 0, 0}));
-    EXPECT_EQ(e.user.messages, e.msgs({Bad}));
 }
 
 TEST(RelativeName, PairsFilesBelowTheDataFolderOnly)
@@ -134,18 +124,6 @@ TEST(RelativeName, PairsFilesBelowTheDataFolderOnly)
     testing::TempProgramDir linked;
     ASSERT_TRUE(QFile::link(e.dir.file("data"), linked.file("data")));
     EXPECT_EQ(relative_name(ProgramDir{linked.path()}, e.data("s.txt")), QString("s.txt"));
-}
-
-TEST(SaveFile, OrderZeroWritesAnEmptySystemAndOneEmptySolutionLine)
-{
-    FilesEnv e;
-    e.state.N = 0;
-    e.grid.fill_data(0);
-    EXPECT_TRUE(save_file(e.form, e.data("s.txt")));
-    EXPECT_TRUE(save_solution(e.form, e.data("x.txt")));
-    EXPECT_TRUE(QFile::exists(e.data("s.txt")));
-    EXPECT_EQ(e.dir.read("data/s.txt"), "");
-    EXPECT_EQ(e.dir.read("data/x.txt"), "\r\n");
 }
 
 } // namespace
