@@ -10,7 +10,7 @@
 namespace quenta {
 namespace {
 
-using reference::make;
+using reference::System;
 
 TEST(MultiplyAdd, DoubleProductPlusAddendNotAFusedFloatOperationAndNoFlushToZero)
 {
@@ -64,36 +64,32 @@ struct Worked {
 TEST(WorkedSystems, InBothModesAsTheFastAndThePlainMethod)
 {
     const Worked table[] = {
-        {"diagonal", make(2, {2, 0, 0, 4}, {2, 8}, {0, 0}), {"-2", "-8"}, {"4", "16"}, {{"1", "2", "0", "0", "0"}}},
-        {"triangular", make(2, {1, 1, 0, 1}, {3, 1}, {0, 0}), {"-3", "-1"}, {"1", "2"},
+        {"diagonal", System{2, {2, 0, 0, 4}, {2, 8}, {0, 0}}, {"-2", "-8"}, {"4", "16"}, {{"1", "2", "0", "0", "0"}}},
+        {"triangular", System{2, {1, 1, 0, 1}, {3, 1}, {0, 0}}, {"-3", "-1"}, {"1", "2"},
          {{"3", "0.5", "0.5", "-0.5", "0.5"}, {"2.5", "0.75", "0.25", "-0.25", "0.25"},
           {"2.25", "0.875", "0.125", "-0.125", "0.125"}}},
         // er is R(2), although R(1) is larger in magnitude.
-        {"(1 2; 3 4)", make(2, {1, 2, 3, 4}, {1, 0}, {0, 0}), {"-1", "0"}, {"10", "20"},
+        {"(1 2; 3 4)", System{2, {1, 2, 3, 4}, {1, 0}, {0, 0}}, {"-1", "0"}, {"10", "20"},
          {{"0.1", "~0.03", "~-0.84", "~0.42", "~0.42"}}},
-        {"start (10, 10)", make(2, {1, 1, 0, 1}, {3, 1}, {10, 10}), {"17", "9"}, {"1", "2"},
+        {"start (10, 10)", System{2, {1, 1, 0, 1}, {3, 1}, {10, 10}}, {"17", "9"}, {"1", "2"},
          {{"-7", "5.5", "-4.5", "4.5", "4.5"}}},
-        {"order 1", make(1, {2}, {4}, {0}), {"-4"}, {"4"}, {{"2", "0", "0"}}},
-        {"order 0", make(0, {}, {}, {}), {}, {}, {{"42"}}},
+        {"order 1", System{1, {2}, {4}, {0}}, {"-4"}, {"4"}, {{"2", "0", "0"}}},
+        {"order 0", System{0, {}, {}, {}}, {}, {}, {{"42"}}},
         // X(1) moves to -(1*-1 + 2*-1) / 5, then step 2 divides by the zero norm.
-        {"zero column", make(2, {1, 0, 2, 0}, {1, 1}, {0, 0}), {"-1", "-1"}, {"5", "0"},
+        {"zero column", System{2, {1, 0, 2, 0}, {1, 1}, {0, 0}}, {"-1", "-1"}, {"5", "0"},
          {{"0.6", "0", "~-0.4", "~0.2", "~0.2"}}, true},
-        {"zero middle column", make(3, {1, 0, 5, 1, 0, 5, 1, 0, 5}, {1, 1, 1}, {0, 0, 0}), {"-1", "-1", "-1"},
+        {"zero middle column", System{3, {1, 0, 5, 1, 0, 5, 1, 0, 5}, {1, 1, 1}, {0, 0, 0}}, {"-1", "-1", "-1"},
          {"3", "0", "42"}, {{"1", "0", "0", "0", "0", "0", "0"}}, true},
     };
     testing::TempProgramDir dir;
-    WorkingState messages;
-    messages.loadMessages();
+    WorkingState names;
+    names.loadMessages();
     for (const Worked& w : table)
         for (bool file : {false, true}) {
             SCOPED_TRACE(::testing::Message() << w.name << (file ? ", file-backed" : ", in memory"));
             const int n = w.sys.n, sweeps = int(w.sweeps.size());
-            reference::Plan plan;
-            plan.file = file;
-            plan.sweeps = sweeps;
-            const auto got = reference::run(dir.file("data.sle"), w.sys, plan);
-            plan.plain = true;
-            EXPECT_EQ(got, reference::run(dir.file("data.sle"), w.sys, plan));
+            const auto got = reference::run(dir.file("data.sle"), w.sys, {file, false, sweeps});
+            EXPECT_EQ(got, reference::run(dir.file("data.sle"), w.sys, {file, true, sweeps}));
             ASSERT_EQ(got.size(), std::size_t(2 + sweeps));
             for (int i = 1; i <= n; ++i) {
                 expect_value(got[0].R[i], w.R[i - 1], "R after the residual");
@@ -114,24 +110,21 @@ TEST(WorkedSystems, InBothModesAsTheFastAndThePlainMethod)
                 EXPECT_FALSE(std::signbit(snap.er));
             }
             EXPECT_EQ(got.back().failure, w.zeroColumn ? "arithmetic" : "");
-            const std::string message = file ? messages.msgBadFile : "NoSolution";
-            EXPECT_EQ(got.back().messages, w.zeroColumn ? std::vector<std::string>{message} : std::vector<std::string>{});
+            const std::string message = file ? names.msgBadFile : "NoSolution";
+            EXPECT_EQ(got.back().messages, std::vector<std::string>(w.zeroColumn, message));
         }
 }
 
 TEST(Sweep, ArraysThatDoNotCoverTheSystemAreSubscriptErrorsAtTheFirstMissingElement)
 {
     WorkingState s;
-    reference::load_state(s, make(2, {1, 1, 0, 1}, {3, 1}, {0, 0}), false);
+    reference::load_state(s, System{2, {1, 1, 0, 1}, {3, 1}, {0, 0}}, false);
     SystemGrid grid;
     grid.fill_data(s.N);
-    testing::ScriptedDialogs user;
-    ERX(s, nullptr);
-    NormA(s, user);
-    s.ColNorm2.resize(2);  // covers 0..1 only
+    s.R = {0, -3, -1};
+    s.ColNorm2 = {0, 1};  // covers 0..1 only
     EXPECT_THROW(Step(s, grid), SubscriptError);
-    EXPECT_EQ(s.X[1], 3.0f);  // step 1 was done
-    EXPECT_EQ(s.X[2], 0.0f);
+    EXPECT_EQ(s.X, (std::vector<float>{0, 3, 0}));  // step 1 was done
 }
 
 } // namespace

@@ -2,10 +2,14 @@
 // The method written the plain way, as a yardstick for the solver: every operation in order, every
 // value stored as it is produced, one record read per use of a coefficient when file-backed. Plus
 // a runner that takes a system through the residual, the norms and sweeps in either mode.
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <typeinfo>
 #include <string>
 #include <vector>
 
@@ -19,8 +23,9 @@
 
 namespace quenta::reference {
 
-// c(i, j) is a coefficient of the augmented matrix [A | b]: j = N + 1 gives b(i).
-template <class C> void ERX(WorkingState& s, C c)
+using Coefficient = std::function<float(int i, int j)>;  // a(i, j) of [A | b]: j = N + 1 is b(i)
+
+inline void ERX(WorkingState& s, const Coefficient& c)
 {
     for (int i = 1; i <= s.N; ++i) {
         s.R[i] = -c(i, s.N + 1);
@@ -29,7 +34,7 @@ template <class C> void ERX(WorkingState& s, C c)
     }
 }
 
-template <class C> void NormA(WorkingState& s, C c, UserDialogs& user, const std::string& zeroMessage)
+inline void NormA(WorkingState& s, const Coefficient& c, UserDialogs& user, const std::string& zeroMessage)
 {
     for (int i = 1; i <= s.N; ++i) {
         s.ColNorm2[i] = 0;
@@ -41,7 +46,7 @@ template <class C> void NormA(WorkingState& s, C c, UserDialogs& user, const std
 }
 
 // The file-backed sweep shows X(i) before the residual update of its step, the in-memory one after.
-template <class C> void Step(WorkingState& s, C c, SystemGrid& grid, bool file)
+inline void Step(WorkingState& s, const Coefficient& c, SystemGrid& grid, bool file)
 {
     for (int i = 1; i <= s.N; ++i) {
         float sum = 0;
@@ -54,8 +59,7 @@ template <class C> void Step(WorkingState& s, C c, SystemGrid& grid, bool file)
         s.er = 0;
         for (int j = 1; j <= s.N; ++j) {
             s.R[j] = madd(sum, c(j, i), s.R[j]);
-            if (s.R[j] > s.er)
-                s.er = s.R[j];
+            s.er = s.R[j] > s.er ? s.R[j] : s.er;
         }
         if (!file)
             grid.setText(i, 2 * s.N + 3, FormatSingle(s.X[i]));
@@ -68,11 +72,6 @@ struct System {
     std::vector<float> a, b, x;
     float at(int i, int j) const { return j > n ? b[std::size_t(i - 1)] : a[std::size_t((i - 1) * n + j - 1)]; }
 };
-
-inline System make(int n, std::vector<float> a, std::vector<float> b, std::vector<float> x)
-{
-    return System{n, std::move(a), std::move(b), std::move(x)};
-}
 
 // The scratch file of a system, written afresh; only the first `keep` records when keep >= 0.
 inline void write_scratch(const QString& path, const System& sys, long long keep = -1)
@@ -101,10 +100,8 @@ inline void load_state(WorkingState& s, const System& sys, bool fileBacked)
     s.A.allocate(fileBacked ? 0 : n);
     allocate(s.B, fileBacked ? 0 : n);
     for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n && !fileBacked; ++j)
-            s.A(i, j) = sys.at(i, j);
-        if (!fileBacked)
-            s.B[i] = sys.at(i, n + 1);
+        for (int j = 1; j <= n + 1 && !fileBacked; ++j)
+            (j > n ? s.B[i] : s.A(i, j)) = sys.at(i, j);
         s.X[i] = sys.x[std::size_t(i - 1)];
     }
 }
@@ -112,9 +109,7 @@ inline void load_state(WorkingState& s, const System& sys, bool fileBacked)
 inline std::vector<std::uint32_t> bits(const std::vector<float>& v)
 {
     std::vector<std::uint32_t> out(v.size());
-    if (!v.empty())
-        std::memcpy(out.data(), v.data(), v.size() * sizeof(float));
-    return out;
+    return std::memcpy(out.data(), v.data(), v.size() * sizeof(float)), out;
 }
 
 // What a call left behind; floats compared bit for bit.
@@ -131,6 +126,13 @@ struct Snapshot {
     }
 };
 
+inline void PrintTo(const Snapshot& s, std::ostream* os)
+{
+    using ::testing::PrintToString;
+    *os << "{failure '" << s.failure << "', X " << PrintToString(s.X) << ", R " << PrintToString(s.R) << ", norms "
+        << PrintToString(s.C) << ", er " << s.er << ", cells " << PrintToString(s.cells) << "}";
+}
+
 // Runs fn and names the failure it raised ("" when none).
 template <class F> std::string outcome(F&& fn)
 {
@@ -140,23 +142,20 @@ template <class F> std::string outcome(F&& fn)
         return "arithmetic";
     } catch (const FileError&) {
         return "file";
-    } catch (const SubscriptError&) {
-        return "subscript";
-    } catch (const OverflowError&) {
-        return "overflow";
-    } catch (const ConversionError&) {
-        return "conversion";
+    } catch (const QuentaError& e) {
+        return typeid(e).name();
     }
     return {};
 }
 
 struct Plan {
     bool file = false;
-    bool plain = false;          // the routines above instead of the solver's
+    bool plain = false;  // the routines above instead of the solver's
     int sweeps = 6;
-    std::vector<float> skew;     // factors applied to the norms once they are built
-    long long keep = -1;         // file-backed: the scratch file cut to this many records...
-    int cutAt = 0;               // ...before this call (0 the residual, 1 the norms, 2.. the sweeps)
+    long long keep = -1;      // file-backed: the scratch file cut to this many records...
+    int cutAt = 0;            // ...before this call (0 the residual, 1 the norms, 2.. the sweeps)
+    std::vector<float> skew;  // factors applied to the norms once they are built
+    Plan(bool file = false, bool plain = false, int sweeps = 6) : file(file), plain(plain), sweeps(sweeps) {}
 };
 
 // The residual, the norms, then sweeps, up to the first failure; a snapshot after every call.
@@ -173,8 +172,9 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
         write_scratch(scratch, sys);
         f = std::make_unique<ScratchReader>(scratch);
     }
-    const auto memory = [&](int i, int j) { return j > s.N ? s.B[i] : s.A(i, j); };
-    const auto records = [&](int i, int j) { return f->geta(i16(i), i16(j), s.N); };
+    const Coefficient c = [&](int i, int j) {
+        return r.file ? f->geta(i16(i), i16(j), s.N) : j > s.N ? s.B[std::size_t(i)] : s.A(i, j);
+    };
     std::vector<Snapshot> out;
     for (int call = 0; call < 2 + r.sweeps; ++call) {
         if (r.file && r.keep >= 0 && call == r.cutAt) {
@@ -182,32 +182,21 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
             QFile::resize(scratch, r.keep * ScratchRecordLength);
             f = std::make_unique<ScratchReader>(scratch);
         }
-        Snapshot snap;
-        snap.failure = outcome([&] {
-            if (call == 0 && r.plain)
-                r.file ? ERX(s, records) : ERX(s, memory);
-            else if (call == 0)
-                quenta::ERX(s, f.get());
-            else if (call == 1 && r.plain)
-                r.file ? NormA(s, records, user, s.msgBadFile) : NormA(s, memory, user, "NoSolution");
+        const std::string failure = outcome([&] {
+            if (call == 0)
+                r.plain ? ERX(s, c) : quenta::ERX(s, f.get());
             else if (call == 1)
-                r.file ? NormA1(s, *f, user) : quenta::NormA(s, user);
-            else if (r.plain)
-                r.file ? Step(s, records, grid, true) : Step(s, memory, grid, false);
+                r.plain ? NormA(s, c, user, r.file ? s.msgBadFile : "NoSolution")
+                        : r.file ? NormA1(s, *f, user) : quenta::NormA(s, user);
             else
-                r.file ? Step1(s, *f, grid) : quenta::Step(s, grid);
+                r.plain ? Step(s, c, grid, r.file) : r.file ? Step1(s, *f, grid) : quenta::Step(s, grid);
             for (std::size_t i = 1; call == 1 && i < r.skew.size() && i <= std::size_t(s.N); ++i)
                 s.ColNorm2[i] *= r.skew[i];
         });
-        snap.X = s.X;
-        snap.R = s.R;
-        snap.C = s.ColNorm2;
-        snap.er = s.er;
+        out.push_back({failure, s.X, s.R, s.ColNorm2, s.er, {}, user.messages});
         for (int i = 1; i <= s.N; ++i)
-            snap.cells.push_back(grid.text(i, r.file ? 1 : 2 * s.N + 3));
-        snap.messages = user.messages;
-        out.push_back(snap);
-        if (!snap.failure.empty())
+            out.back().cells.push_back(grid.text(i, r.file ? 1 : 2 * s.N + 3));
+        if (!failure.empty())
             break;
     }
     return out;
