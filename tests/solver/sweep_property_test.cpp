@@ -37,10 +37,10 @@ System random_system(std::mt19937& rng, int n, int flavour)
             const float v = unit(rng) * col[std::size_t(j)] * row[std::size_t(i)] * (flavour == Tiny ? 1e-20f : 1.0f);
             sys.a.push_back(j == zero ? 0.0f : i == j && flavour == Plain ? v + 4.0f : v);
         }
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
         sys.b.push_back(unit(rng) * (flavour == Tiny ? 1e-30f : 10.0f));
-    for (int i = 0; i < n; ++i)
         sys.x.push_back(flavour == HugeStart ? unit(rng) * 1e37f : 0.0f);
+    }
     return sys;
 }
 
