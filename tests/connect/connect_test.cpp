@@ -110,12 +110,12 @@ TEST(Connect, CancelledOrUnreadableWritesNothing)
     e.state.CD_FileName = e.data("before.txt");
     e.user.files = {std::nullopt};
     Connect_Click(e.form);
-    EXPECT_FALSE(QFileInfo::exists(e.dir.file("data.sle")));
     EXPECT_EQ(e.summary(), "N=0 iter=1 mode=- txtN= eps=0.5 on=- X=[] R=[] C=[] file=before.txt");
-    e.dir.write("data.sle", "keep me");
     QDir().mkpath(e.data("folder"));
     e.user.files = {e.data("folder"), e.data("absent.txt")};
     Connect_Click(e.form);
+    EXPECT_FALSE(QFileInfo::exists(e.dir.file("data.sle")));
+    e.dir.write("data.sle", "keep me");
     Connect_Click(e.form);
     EXPECT_EQ(e.user.messages, e.msgs({Bad, Bad}));
     EXPECT_EQ(e.scratch(), "keep me");
