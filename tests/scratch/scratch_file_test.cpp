@@ -1,4 +1,4 @@
-// The scratch file: record numbers, the bytes on disk, blocked and one-record reads, and what
+// The scratch file: the bytes on disk, record numbers, blocked and one-record reads, and what
 // fails: records past the end of the file, files that cannot be opened, bad record numbers.
 #include <gtest/gtest.h>
 
@@ -20,16 +20,6 @@ std::string record_bytes(float v)
 {
     std::string r(128, '\0');
     return std::memcpy(r.data(), &v, 4), r;
-}
-
-TEST(ScratchFile, RecordNumbersRowByRow)
-{
-    // Order 2: a(1,1) a(1,2) b(1) a(2,1) a(2,2) b(2) are records 1..6.
-    for (int r = 1; r <= 6; ++r)
-        EXPECT_EQ(record_of(i16((r - 1) / 3 + 1), i16((r - 1) % 3 + 1), 2), r);
-    // The largest order whose n+1 fits 16 bits: the last record needs 32 bits.
-    EXPECT_EQ(record_of(32766, 32767, 32766), 32767 * 32766);
-    EXPECT_THROW(record_of(1, 1, 32767), OverflowError);
 }
 
 TEST(ScratchFile, LittleEndianValueThenZeroFillerAndTheOldLengthKept)
@@ -70,12 +60,15 @@ TEST(ScratchFile, BlockedReadsAgreeWithOneRecordReadsAndWithTheWrites)
     std::vector<float> run(std::size_t(total) + 1);
     ASSERT_EQ(rd.readRun(1, total, run.data() + 1), total);
     ASSERT_EQ(run, expected);
+    // The largest order whose n+1 fits 16 bits: its last record needs 32 bits.
+    EXPECT_EQ(record_of(32766, 32767, 32766), 32767 * 32766);
+    EXPECT_THROW(record_of(1, 1, 32767), OverflowError);
     for (int trial = 0; trial < 200; ++trial) {
         const int first = int(rng() % unsigned(total)) + 1, count = int(rng() % 300);
         const std::int64_t got = rd.readRun(first, count, run.data());
         ASSERT_EQ(got, std::min(count, total - first + 1));
         for (int r = first; r < first + got; ++r) {
-            // Record r read alone, as a(i, j) of the system of order n.
+            // Record r read alone, as a(i, j) of the system of order n: rows of a(i, 1..n), b(i).
             const float one = rd.geta(i16((r - 1) / (n + 1) + 1), i16((r - 1) % (n + 1) + 1), i16(n));
             ASSERT_EQ(std::memcmp(&one, &run[std::size_t(r - first)], 4), 0) << "record " << r;
         }

@@ -54,7 +54,6 @@ protected:
     void setUp(const System& sys) { enter(f, dir, sys, GetParam()); }
     std::string solution(int i) const { return f.grid.text(i, fileBacked() ? 1 : 2 * f.state.N + 3); }
     std::string text(Control c) const { return controls.text(c); }
-    std::vector<std::string> only(const std::string& message) const { return {message}; }
 
     TempProgramDir dir;
     FakeForm f{dir.path()};
@@ -114,7 +113,7 @@ TEST_P(SolveCommands, RunsOfClicks)
         f.user.messages.clear();
         controls.setText(Control::txtEps, bad);
         cmdSolution_Click(form);
-        EXPECT_EQ(f.user.messages, only(f.state.msgFormat)) << bad;
+        EXPECT_EQ(f.user.messages, std::vector<std::string>{f.state.msgFormat}) << bad;
     }
     EXPECT_EQ(f.state.iter, 4);
     EXPECT_EQ(f.state.eps, 0.01f);
