@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/bench_util.h"
-#include "model/numbers.h"
+#include "common/system_files.h"
 #include "scratch/connect.h"
 
 namespace {
@@ -38,27 +38,6 @@ public:
     std::vector<std::string> messages;
 };
 
-void write_system(const QString& path, int n)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    std::uint64_t s = 88172645463325252ULL;
-    std::string buf;
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n + 1; ++j) {
-            s = s * 6364136223846793005ULL + 1442695040888963407ULL;
-            buf += FormatSingle(static_cast<float>(s >> 40) * (1000.0f / 16777216.0f));
-            buf += ' ';
-        }
-        buf += "\r\n";
-        if (buf.size() > (1u << 20)) {
-            f.write(buf.data(), static_cast<qint64>(buf.size()));
-            buf.clear();
-        }
-    }
-    f.write(buf.data(), static_cast<qint64>(buf.size()));
-}
-
 // The reference: the same number of bytes written in order through a 64 KiB buffer.
 void write_sequentially(const QString& path, std::int64_t bytes)
 {
@@ -79,7 +58,7 @@ void BM_Connect(benchmark::State& st)
     QTemporaryDir tmp;
     QDir().mkpath(tmp.path() + "/data");
     const QString system = tmp.path() + "/data/big.txt";
-    write_system(system, Order);
+    bench::write_system(system, Order);
 
     WorkingState state;
     state.loadMessages();

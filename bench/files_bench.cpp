@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "common/bench_util.h"
+#include "common/system_files.h"
 #include "files/line.h"
 #include "files/system_file.h"
-#include "model/numbers.h"
 
 namespace {
 
@@ -38,28 +38,6 @@ public:
     std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
     std::vector<std::string> messages;
 };
-
-// Writes a system of the given order with sample-like values, streamed through a buffer.
-void write_system(const QString& path, int n)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    std::uint64_t s = 88172645463325252ULL;
-    std::string buf;
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n + 1; ++j) {
-            s = s * 6364136223846793005ULL + 1442695040888963407ULL;
-            buf += FormatSingle(static_cast<float>(s >> 40) * (1000.0f / 16777216.0f));
-            buf += ' ';
-        }
-        buf += "\r\n";
-        if (buf.size() > (1u << 20)) {
-            f.write(buf.data(), static_cast<qint64>(buf.size()));
-            buf.clear();
-        }
-    }
-    f.write(buf.data(), static_cast<qint64>(buf.size()));
-}
 
 // The reference: the file's bytes read into a new buffer of memory.
 qint64 read_all(const QString& path)
@@ -107,7 +85,7 @@ void BM_OpenSave(benchmark::State& st)
     QTemporaryDir tmp;
     QDir().mkpath(tmp.path() + "/data");
     const QString system = tmp.path() + "/data/big.txt";
-    write_system(system, Order);
+    bench::write_system(system, Order);
     const double fileMb = static_cast<double>(QFile(system).size()) / 1e6;
 
     WorkingState state;
