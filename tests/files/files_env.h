@@ -1,6 +1,7 @@
 #pragma once
 // A program directory with a data folder and a form over it, for the file and Connect tests.
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <string>
 #include <vector>
@@ -13,11 +14,12 @@ namespace quenta::testing {
 
 using Msg = std::string WorkingState::*;
 
-// The grid in one line. The in-memory layout as "rows x cols: value cells row by row | solution column", an empty cell
-// shown as "_": "3x8: 1 2 3; 4 5 6 | 0 0".
+// The grid in one line: the in-memory layout as "rows x cols: value cells row by row | solution
+// column" with an empty cell shown as "_" ("3x8: 1 2 3; 4 5 6 | 0 0"), the file-backed layout
+// as its two columns ("Solution X(1)=0 X(2)=0").
 inline std::string shown_grid(const SystemGrid& g)
 {
-    if (g.fileBackedLayout()) {  // "Solution X(1)=0 X(2)=0"
+    if (g.fileBackedLayout()) {
         std::string s = g.text(0, 0);
         for (int i = 1; i < g.rows(); ++i)
             s += " " + g.text(i, 0) + g.text(i, 1);
@@ -55,6 +57,13 @@ struct FilesEnv {
         return out;
     }
     std::string shown() const { return shown_grid(grid); }
+    // The last file dialog started in the data folder, which is also the working folder now.
+    bool dialogInDataFolder() const
+    {
+        const QString data = QFileInfo(this->data("")).canonicalFilePath();
+        return !user.dialogFolders.empty() && QFileInfo(user.dialogFolders.back()).canonicalFilePath() == data &&
+               QFileInfo(QDir::currentPath()).canonicalFilePath() == data;
+    }
     // The window in one line: "N=2 iter=1 mode=1 txtN=2 eps=0.2 on=ABSI X=[0,0,0] R=[0,0,0]
     // C=[0,0,0] file=s.txt" (the buttons enabled, the arrays, the chosen file below data/).
     std::string summary() const

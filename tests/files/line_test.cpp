@@ -20,14 +20,9 @@ TEST(GetRow, SplitsOnRunsOfSpacesOnlyIntoAReusedList)
     std::vector<std::string_view> y{"stale", "old", "older", "oldest", "x", "y", "z"};
     i16 m = -5;
     const std::pair<std::string_view, V> cases[] = {
-        {"  1.5   -2  3e4 ", {"1.5", "-2", "3e4"}},
-        {"1\t2 3", {"1\t2", "3"}},  // a tab is part of the token
-        {"\t", {"\t"}},
-        {"a(1,2) 1,5 abc", {"a(1,2)", "1,5", "abc"}},
-        {std::string_view("x\0y z", 5), {std::string("x\0y", 3), "z"}},
-        {"7", {"7"}},
-        {"", {}},
-        {"      ", {}},
+        {"  1.5   -2  3e4 ", {"1.5", "-2", "3e4"}}, {"1\t2 3", {"1\t2", "3"}}, {"\t", {"\t"}},  // a tab is no separator
+        {"a(1,2) 1,5 abc", {"a(1,2)", "1,5", "abc"}}, {std::string_view("x\0y z", 5), {std::string("x\0y", 3), "z"}},
+        {"7", {"7"}}, {"", {}}, {"      ", {}},
     };
     for (const auto& [line, want] : cases) {
         get_row(line, m, y);
@@ -58,9 +53,6 @@ V lines_of(const std::string& bytes)
 
 TEST(LineReader, EndsLinesAtCrLfLoneCrAndLoneLf)
 {
-    EXPECT_EQ(lines_of("1 2\r\n3 4\r\n"), (V{"1 2", "3 4"}));
-    EXPECT_EQ(lines_of("1 2\r3 4\r"), (V{"1 2", "3 4"}));
-    EXPECT_EQ(lines_of("1 2\n3 4\n"), (V{"1 2", "3 4"}));
     EXPECT_EQ(lines_of("a\r\nb\rc\nd"), (V{"a", "b", "c", "d"}));  // the last line needs no end
     EXPECT_EQ(lines_of("a\n\rb"), (V{"a", "", "b"}));              // LF CR is two line ends
     EXPECT_EQ(lines_of("a\r\r\nb"), (V{"a", "", "b"}));
