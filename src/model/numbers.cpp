@@ -203,6 +203,43 @@ i16 ParseInteger(std::string_view text)
 
 namespace {
 
+// The texts the program writes itself have at most 7 significant digits and a small exponent:
+// m x 10^e with m <= 2^24 and |e| <= 10. Both m and 10^|e| are exact floats then, so one float
+// multiplication or division gives the correctly rounded value. False for any other text.
+bool exactSmall(std::string_view text, std::size_t intBegin, std::size_t intEnd, std::size_t fracBegin,
+                std::size_t fracEnd, std::size_t expBegin, std::size_t expEnd, bool negative, float& value)
+{
+    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    std::uint32_t m = 0;
+    long e = -static_cast<long>(fracEnd - fracBegin);
+    auto digits = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            m = m * 10 + static_cast<std::uint32_t>(text[k] - '0');
+            if (m > (1u << 24))
+                return false;
+        }
+        return true;
+    };
+    if (!digits(intBegin, intEnd) || !digits(fracBegin, fracEnd))
+        return false;
+    if (expEnd > expBegin) {
+        std::size_t k = expBegin;
+        const bool expNegative = text[k] == '-';
+        if (text[k] == '+' || text[k] == '-')
+            ++k;
+        long x = 0;
+        for (; k < expEnd; ++k)
+            x = x * 10 + (text[k] - '0');  // at most 8 digits
+        e += expNegative ? -x : x;
+    }
+    if (e < -10 || e > 10)
+        return false;
+    float f = static_cast<float>(m);
+    f = e >= 0 ? f * powers[e] : f / powers[-e];
+    value = negative ? -f : f;
+    return true;
+}
+
 // ParseSingle for the texts nearly every cell and file holds: checks the notation in one pass
 // and hands from_chars a copy in a stack buffer, without allocating. Returns false when the
 // text needs the general path (too long, an exponent of many digits, out of range); raises
@@ -257,6 +294,8 @@ bool parseSingleShort(std::string_view text, float& value)
     const std::size_t intLen = intEnd - intBegin, fracLen = fracEnd - fracBegin, expLen = expEnd - expBegin;
     if (expLen > 8 || n + intLen + fracLen + expLen + 4 > sizeof buf)
         return false;
+    if (exactSmall(text, intBegin, intEnd, fracBegin, fracEnd, expBegin, expEnd, n == 1, value))
+        return true;
     if (intLen == 0)
         buf[n++] = '0';
     for (std::size_t k = intBegin; k < intEnd; ++k)
