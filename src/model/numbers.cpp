@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -54,10 +55,19 @@ struct DecimalText {
 
 constexpr long long ExponentLimit = 1'000'000'000LL;
 
+// A number text taken apart without copying: its sign, the digits before and after the
+// separator, and the exponent (saturated far beyond any meaningful range).
+struct NumberParts {
+    bool negative = false;
+    std::string_view intDigits, fracDigits;
+    long long exponent = 0;
+    std::size_t exponentDigits = 0;
+};
+
 // Checks the notation: blanks, an optional sign, digits with at most one decimal separator
 // (at least one digit in all), an optional exponent "E"/"e" with an optional sign and at least
 // one digit, blanks. Anything else is a ConversionError.
-DecimalText readDecimal(std::string_view text)
+NumberParts scanNumber(std::string_view text)
 {
     const std::string& sep = decimalSeparator();
     std::size_t p = 0, end = text.size();
@@ -68,25 +78,24 @@ DecimalText readDecimal(std::string_view text)
     if (p == end)
         throw ConversionError("empty number text");
 
-    DecimalText d;
+    NumberParts n;
     if (text[p] == '+' || text[p] == '-') {
-        d.negative = text[p] == '-';
+        n.negative = text[p] == '-';
         ++p;
     }
-
-    std::string intPart, fracPart;
-    while (p < end && isDigit(text[p]))
-        intPart.push_back(text[p++]);
+    auto digitsFrom = [&](std::size_t from) {
+        while (p < end && isDigit(text[p]))
+            ++p;
+        return text.substr(from, p - from);
+    };
+    n.intDigits = digitsFrom(p);
     if (p < end && !sep.empty() && text.substr(p, sep.size()) == sep) {
         p += sep.size();
-        while (p < end && isDigit(text[p]))
-            fracPart.push_back(text[p++]);
+        n.fracDigits = digitsFrom(p);
     }
-    if (intPart.empty() && fracPart.empty())
+    if (n.intDigits.empty() && n.fracDigits.empty())
         throw ConversionError("not a number");
 
-    long long exponent = 0;
-    std::string expText;
     if (p < end && (text[p] == 'E' || text[p] == 'e')) {
         ++p;
         bool expNegative = false;
@@ -94,42 +103,49 @@ DecimalText readDecimal(std::string_view text)
             expNegative = text[p] == '-';
             ++p;
         }
-        if (p == end || !isDigit(text[p]))
+        const std::string_view digits = digitsFrom(p);
+        if (digits.empty())
             throw ConversionError("not a number");
-        while (p < end && isDigit(text[p])) {
-            if (exponent < ExponentLimit)
-                exponent = exponent * 10 + (text[p] - '0');
-            ++p;
-        }
-        if (exponent > ExponentLimit)
-            exponent = ExponentLimit;
+        for (char c : digits)
+            if (n.exponent < ExponentLimit)
+                n.exponent = n.exponent * 10 + (c - '0');
+        n.exponent = std::min(n.exponent, ExponentLimit);
         if (expNegative)
-            exponent = -exponent;
+            n.exponent = -n.exponent;
+        n.exponentDigits = digits.size();
     }
     if (p != end)
         throw ConversionError("not a number");
+    return n;
+}
+
+DecimalText readDecimal(std::string_view text)
+{
+    const NumberParts n = scanNumber(text);
+    DecimalText d;
+    d.negative = n.negative;
 
     // Significant digits and where the decimal point stands relative to them.
-    std::string all = intPart + fracPart;
+    const std::string all = std::string(n.intDigits) + std::string(n.fracDigits);
     std::size_t first = all.find_first_not_of('0');
     if (first != std::string::npos) {
         std::size_t last = all.find_last_not_of('0');
         d.digits = all.substr(first, last - first + 1);
-        d.pointPos = static_cast<long long>(intPart.size()) - static_cast<long long>(first) + exponent;
+        d.pointPos = static_cast<long long>(n.intDigits.size()) - static_cast<long long>(first) + n.exponent;
     }
 
     // Text for from_chars: the digits as typed with '.', and the exponent in range.
     d.plain.reserve(all.size() + 24);
     if (d.negative)
         d.plain.push_back('-');
-    d.plain += intPart.empty() ? std::string("0") : intPart;
-    if (!fracPart.empty()) {
+    d.plain += n.intDigits.empty() ? std::string_view("0") : n.intDigits;
+    if (!n.fracDigits.empty()) {
         d.plain.push_back('.');
-        d.plain += fracPart;
+        d.plain += n.fracDigits;
     }
-    if (exponent != 0) {
+    if (n.exponent != 0) {
         char buf[32];
-        auto r = std::to_chars(buf, buf + sizeof buf, exponent);
+        auto r = std::to_chars(buf, buf + sizeof buf, n.exponent);
         d.plain.push_back('e');
         d.plain.append(buf, r.ptr);
     }
@@ -206,112 +222,51 @@ namespace {
 // The texts the program writes itself have at most 7 significant digits and a small exponent:
 // m x 10^e with m <= 2^24 and |e| <= 10. Both m and 10^|e| are exact floats then, so one float
 // multiplication or division gives the correctly rounded value. False for any other text.
-bool exactSmall(std::string_view text, std::size_t intBegin, std::size_t intEnd, std::size_t fracBegin,
-                std::size_t fracEnd, std::size_t expBegin, std::size_t expEnd, bool negative, float& value)
+bool exactSmall(const NumberParts& n, float& value)
 {
     static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     std::uint32_t m = 0;
-    long e = -static_cast<long>(fracEnd - fracBegin);
-    auto digits = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) {
-            m = m * 10 + static_cast<std::uint32_t>(text[k] - '0');
+    for (std::string_view digits : {n.intDigits, n.fracDigits})
+        for (char c : digits) {
+            m = m * 10 + static_cast<std::uint32_t>(c - '0');
             if (m > (1u << 24))
                 return false;
         }
-        return true;
-    };
-    if (!digits(intBegin, intEnd) || !digits(fracBegin, fracEnd))
-        return false;
-    if (expEnd > expBegin) {
-        std::size_t k = expBegin;
-        const bool expNegative = text[k] == '-';
-        if (text[k] == '+' || text[k] == '-')
-            ++k;
-        long x = 0;
-        for (; k < expEnd; ++k)
-            x = x * 10 + (text[k] - '0');  // at most 8 digits
-        e += expNegative ? -x : x;
-    }
+    const long long e = n.exponent - static_cast<long long>(n.fracDigits.size());
     if (e < -10 || e > 10)
         return false;
     float f = static_cast<float>(m);
     f = e >= 0 ? f * powers[e] : f / powers[-e];
-    value = negative ? -f : f;
+    value = n.negative ? -f : f;
     return true;
 }
 
-// ParseSingle for the texts nearly every cell and file holds: checks the notation in one pass
-// and hands from_chars a copy in a stack buffer, without allocating. Returns false when the
-// text needs the general path (too long, an exponent of many digits, out of range); raises
-// ConversionError for a text that is not a number.
+// ParseSingle for the texts nearly every cell and file holds, without allocating. Returns false
+// when the text needs the general path (too long, out of range); raises ConversionError for a
+// text that is not a number.
 bool parseSingleShort(std::string_view text, float& value)
 {
-    const std::string& sep = decimalSeparator();
-    std::size_t p = 0, end = text.size();
-    while (p < end && isBlank(text[p]))
-        ++p;
-    while (end > p && isBlank(text[end - 1]))
-        --end;
-    if (p == end)
-        throw ConversionError("empty number text");
-
-    char buf[80];
-    std::size_t n = 0;
-    if (text[p] == '+' || text[p] == '-') {
-        if (text[p] == '-')
-            buf[n++] = '-';
-        ++p;
-    }
-    const std::size_t intBegin = p;
-    while (p < end && isDigit(text[p]))
-        ++p;
-    const std::size_t intEnd = p;
-    std::size_t fracBegin = p, fracEnd = p;
-    if (p < end && !sep.empty() && text.substr(p, sep.size()) == sep) {
-        p += sep.size();
-        fracBegin = p;
-        while (p < end && isDigit(text[p]))
-            ++p;
-        fracEnd = p;
-    }
-    if (intBegin == intEnd && fracBegin == fracEnd)
-        throw ConversionError("not a number");
-    std::size_t expBegin = p, expEnd = p;
-    if (p < end && (text[p] == 'E' || text[p] == 'e')) {
-        ++p;
-        expBegin = p;
-        if (p < end && (text[p] == '+' || text[p] == '-'))
-            ++p;
-        if (p == end || !isDigit(text[p]))
-            throw ConversionError("not a number");
-        while (p < end && isDigit(text[p]))
-            ++p;
-        expEnd = p;
-    }
-    if (p != end)
-        throw ConversionError("not a number");
-
-    const std::size_t intLen = intEnd - intBegin, fracLen = fracEnd - fracBegin, expLen = expEnd - expBegin;
-    if (expLen > 8 || n + intLen + fracLen + expLen + 4 > sizeof buf)
-        return false;
-    if (exactSmall(text, intBegin, intEnd, fracBegin, fracEnd, expBegin, expEnd, n == 1, value))
+    const NumberParts n = scanNumber(text);
+    if (exactSmall(n, value))
         return true;
-    if (intLen == 0)
-        buf[n++] = '0';
-    for (std::size_t k = intBegin; k < intEnd; ++k)
-        buf[n++] = text[k];
-    if (fracLen > 0) {
-        buf[n++] = '.';
-        for (std::size_t k = fracBegin; k < fracEnd; ++k)
-            buf[n++] = text[k];
+    char buf[80];
+    if (n.exponentDigits > 8 || n.intDigits.size() + n.fracDigits.size() + 16 > sizeof buf)
+        return false;
+    char* out = buf;
+    if (n.negative)
+        *out++ = '-';
+    *out++ = '0';  // a leading zero keeps ".5" a number
+    out = std::copy(n.intDigits.begin(), n.intDigits.end(), out);
+    if (!n.fracDigits.empty()) {
+        *out++ = '.';
+        out = std::copy(n.fracDigits.begin(), n.fracDigits.end(), out);
     }
-    if (expLen > 0) {
-        buf[n++] = 'e';
-        for (std::size_t k = expBegin; k < expEnd; ++k)
-            buf[n++] = text[k];
+    if (n.exponent != 0) {
+        *out++ = 'e';
+        out = std::to_chars(out, buf + sizeof buf, n.exponent).ptr;
     }
-    const auto r = std::from_chars(buf, buf + n, value, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(value))
+    const auto r = std::from_chars(buf, out, value, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != out || !std::isfinite(value))
         return false;  // out of range: the general path tells overflow from underflow
     return true;
 }
