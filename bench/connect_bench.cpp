@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/bench_util.h"
+#include "common/headless_form.h"
 #include "common/system_files.h"
 #include "scratch/connect.h"
 
@@ -20,23 +21,6 @@ namespace {
 using namespace quenta;
 
 constexpr int Order = 2048;
-
-class QuietControls : public Controls {
-public:
-    std::string text(Control) const override { return {}; }
-    void setText(Control, const std::string&) override {}
-    bool isEnabled(Control) const override { return true; }
-    void setEnabled(Control, bool) override {}
-};
-
-class RecordingUser : public UserDialogs {
-public:
-    void message(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string&) override { return false; }
-    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
-    std::vector<std::string> messages;
-};
 
 // The reference: the same number of bytes written in order through a 64 KiB buffer.
 void write_sequentially(const QString& path, std::int64_t bytes)
@@ -63,8 +47,8 @@ void BM_Connect(benchmark::State& st)
     WorkingState state;
     state.loadMessages();
     SystemGrid grid;
-    QuietControls controls;
-    RecordingUser user;
+    bench::QuietControls controls;
+    bench::RecordingUser user(false);
     Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
 
     for (auto _ : st) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/bench_util.h"
+#include "common/headless_form.h"
 #include "common/system_files.h"
 #include "files/line.h"
 #include "files/system_file.h"
@@ -21,23 +22,6 @@ namespace {
 using namespace quenta;
 
 constexpr int Order = 2048;
-
-class QuietControls : public Controls {
-public:
-    std::string text(Control) const override { return {}; }
-    void setText(Control, const std::string&) override {}
-    bool isEnabled(Control) const override { return true; }
-    void setEnabled(Control, bool) override {}
-};
-
-class YesUser : public UserDialogs {
-public:
-    void message(const std::string& text) override { messages.push_back(text); }
-    bool askYesNo(const std::string&) override { return true; }
-    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
-    std::vector<std::string> messages;
-};
 
 // The reference: the file's bytes read into a new buffer of memory.
 qint64 read_all(const QString& path)
@@ -90,8 +74,8 @@ void BM_OpenSave(benchmark::State& st)
 
     WorkingState state;
     state.loadMessages();
-    QuietControls controls;
-    YesUser user;
+    bench::QuietControls controls;
+    bench::RecordingUser user(true);
 
     for (auto _ : st) {
         // Open as the user meets it: a grid whose store has not held a system yet, against the

@@ -13,27 +13,11 @@
 
 #include "files/system_file.h"
 #include "scratch/connect.h"
+#include "common/headless_form.h"
 
 namespace {
 
 using namespace quenta;
-
-class QuietControls : public Controls {
-public:
-    std::string text(Control) const override { return {}; }
-    void setText(Control, const std::string&) override {}
-    bool isEnabled(Control) const override { return true; }
-    void setEnabled(Control, bool) override {}
-};
-
-class CountingUser : public UserDialogs {
-public:
-    void message(const std::string&) override { ++messages; }
-    bool askYesNo(const std::string&) override { return true; }
-    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
-    int messages = 0;
-};
 
 QString programDir;
 
@@ -73,13 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WorkingState state;
     state.loadMessages();
     SystemGrid grid;
-    QuietControls controls;
-    CountingUser user;
+    bench::QuietControls controls;
+    bench::RecordingUser user(true);
     Form form{state, grid, controls, user, dir};
 
     open_file(form, system);
     check(state.N >= -1);
-    if (user.messages == 0 && state.N >= 0) {
+    if (user.messages.empty() && state.N >= 0) {
         check(grid.rows() == state.N + 1);
         check(grid.cols() == 2 * state.N + 4);
         if (state.N <= 64) {
@@ -93,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Form other{state, again, controls, user, dir};
             const int n = state.N;
             open_file(other, copy);
-            check(user.messages == 0 && state.N == n);
+            check(user.messages.empty() && state.N == n);
             std::size_t at = 0;
             for (int i = 1; i <= n; ++i)
                 for (int k = 1; k <= n + 1; ++k)
@@ -106,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (state.N >= 0)
         check(x.size() >= static_cast<std::size_t>(state.N) + 1);
 
-    user.messages = 0;
+    user.messages.clear();
     connect_to_file(form, system, state.X);
-    if (user.messages == 0) {
+    if (user.messages.empty()) {
         // Read without complaint: every record of the system is in the file.
         const qint64 records = static_cast<qint64>(state.N) * (state.N + 1);
         check(state.N >= 0);
