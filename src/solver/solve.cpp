@@ -1,11 +1,9 @@
 #include "solver/solve.h"
 
-#include <charconv>
 #include <chrono>
-#include <cmath>
-#include <string>
 #include <functional>
 #include <new>
+#include <string>
 
 #include "model/errors.h"
 #include "model/numbers.h"
@@ -72,22 +70,13 @@ bool build_from_grid(Form& f)
         s.A.allocate(s.N);
         allocate(s.B, s.N);
         allocate(s.X, s.N, true);
-    } catch (const QuentaError&) {
-        f.user.message(s.msgNoMemory);
-        return false;
-    } catch (const std::bad_alloc&) {
+    } catch (const QuentaError&) {  // allocate() reports a refused allocation as MemoryError
         f.user.message(s.msgNoMemory);
         return false;
     }
     try {
         load_grid(s, f.grid);
-    } catch (const ConversionError&) {
-        f.user.message(s.msgIncomplete);
-        return false;
-    } catch (const OverflowError&) {
-        f.user.message(s.msgIncomplete);
-        return false;
-    } catch (const SubscriptError&) {
+    } catch (const QuentaError&) {  // a cell that is not a number, beyond the float range, or missing
         f.user.message(s.msgIncomplete);
         return false;
     }
@@ -141,10 +130,7 @@ void cmdSolution_Click(Form& f)
     float eps;
     try {
         eps = ParseSingle(c.text(Control::txtEps));
-    } catch (const ConversionError&) {
-        f.user.message(s.msgFormat);
-        return;
-    } catch (const OverflowError&) {
+    } catch (const QuentaError&) {  // not a number, or beyond the float range
         f.user.message(s.msgFormat);
         return;
     }
