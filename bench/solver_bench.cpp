@@ -175,6 +175,7 @@ void BM_FileSweep(benchmark::State& state)
     random_system(file, n, 2);
     write_scratch(path, mem);
     file.StorageMode = static_cast<i16>(2);
+    file.connected = true;
     file.A.release();
     SystemGrid gridMem, gridFile;
     gridMem.fill_data(mem.N);
@@ -245,6 +246,7 @@ void BM_FileSolveMemory(benchmark::State& state)
     s.loadMessages();
     s.N = static_cast<i16>(n);
     s.StorageMode = static_cast<i16>(2);
+    s.connected = true;
     s.iter = 1;
     allocate(s.X, n);
     SystemGrid grid;

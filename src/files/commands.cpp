@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "files/system_file.h"
+#include "files/text_writer.h"
 #include "model/errors.h"
 #include "model/numbers.h"
 
@@ -12,7 +13,6 @@ namespace quenta {
 
 namespace {
 
-const char* const SaveFailed = " Sorry, the file could not be saved.";
 const char* const OutsideData =
     " The approximation is kept only for systems inside the data folder; it was not saved.";
 
@@ -58,6 +58,12 @@ void Save_Click(Form& f)
     QString current = f.dir.data();
     try {
         const bool fileBacked = s.StorageMode && *s.StorageMode == 2;
+        if (fileBacked && !s.connected) {
+            // The scratch file does not hold the connected file's system: no approximation of
+            // it exists to be saved, and a good solution file must not be overwritten.
+            f.user.message(s.msgBadFile);
+            return;
+        }
         if (!fileBacked) {
             const QString data = f.dir.data();
             if (!QDir::setCurrent(data))
@@ -84,7 +90,7 @@ void Save_Click(Form& f)
             throw FileError("cannot enter the solutions folder");
         save_solution(f, target);
     } catch (const std::exception&) {
-        f.user.message(SaveFailed + current.toStdString());
+        f.user.message(save_failed_message(current));
     }
 }
 

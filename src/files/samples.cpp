@@ -1,10 +1,8 @@
 #include "files/samples.h"
 
-#include <QFile>
 #include <cstdint>
-#include <string>
 
-#include "model/errors.h"
+#include "files/text_writer.h"
 #include "model/numbers.h"
 
 namespace quenta {
@@ -26,45 +24,26 @@ private:
     std::uint64_t state_ = 0x5DEECE66DULL;  // the fixed initial state
 };
 
-void write_all(QFile& file, const std::string& bytes)
-{
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-        throw FileError("cannot write " + file.fileName().toStdString());
-}
-
 } // namespace
 
 void create_samples(Form& f)
 {
     Uniform random;
-    std::string buffer;
-    constexpr std::size_t Chunk = std::size_t(1) << 20;
-    buffer.reserve(Chunk + 8192);
     i16 size = 1;
     for (int k = 1; k <= 4; ++k) {
         const QString path = f.dir.data() + QStringLiteral("/sample") + QString::number(k) + QStringLiteral(".txt");
         size = mul16(size, 4);
         f.state.N = size;
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw FileError("cannot create " + path.toStdString());
-        buffer.clear();
+        TextFileWriter out(path);
         for (int i = 1; i <= size; ++i) {
             for (int j = 1; j <= size + 1; ++j) {
                 const float r = random.next();
-                buffer += FormatSingle(r * 1000.0f);  // the product of two floats, rounded once
-                buffer += ' ';
+                out.append(FormatSingle(r * 1000.0f));  // the product of two floats, rounded once
+                out.append(' ');
             }
-            buffer += "\r\n";
-            if (buffer.size() >= Chunk) {
-                write_all(file, buffer);
-                buffer.clear();
-            }
+            out.append("\r\n");
         }
-        write_all(file, buffer);
-        if (!file.flush())
-            throw FileError("cannot write " + path.toStdString());
-        file.close();
+        out.commit();
     }
 }
 

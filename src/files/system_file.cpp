@@ -2,12 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 #include <string>
 #include <string_view>
 
 #include "files/line.h"
+#include "files/text_writer.h"
 #include "model/errors.h"
 #include "model/numbers.h"
 #include "model/state.h"
@@ -40,50 +40,6 @@ QString canonical_of(const QString& path)
         head = head.left(cut);
     }
 }
-
-constexpr std::size_t WriteChunk = std::size_t(1) << 20;
-
-// Collects the bytes of a file in a large buffer and hands them to a QSaveFile, which writes
-// beside the target and renames into place on commit, so a failed write leaves the old file
-// whole.
-class BufferedSave {
-public:
-    explicit BufferedSave(const QString& name) : file_(name)
-    {
-        if (QFileInfo(name).isDir() || !file_.open(QIODevice::WriteOnly))
-            throw FileError("cannot create " + name.toStdString());
-        buf_.reserve(WriteChunk + 4096);
-    }
-    void append(std::string_view s)
-    {
-        buf_.append(s);
-        if (buf_.size() >= WriteChunk)
-            drain();
-    }
-    void append(char c)
-    {
-        buf_.push_back(c);
-    }
-    void commit()
-    {
-        drain();
-        if (!file_.commit())
-            throw FileError("cannot write " + file_.fileName().toStdString());
-    }
-
-private:
-    void drain()
-    {
-        if (buf_.empty())
-            return;
-        if (file_.write(buf_.data(), static_cast<qint64>(buf_.size())) != static_cast<qint64>(buf_.size()))
-            throw FileError("cannot write " + file_.fileName().toStdString());
-        buf_.clear();
-    }
-
-    QSaveFile file_;
-    std::string buf_;
-};
 
 // The replace question: the message with the name run on behind it. False for No.
 bool may_write(Form& f, const QString& name)
@@ -167,7 +123,7 @@ bool save_file(Form& f, const QString& name)
     if (!may_write(f, name))
         return false;
     const int n = f.state.N;
-    BufferedSave out(name);
+    TextFileWriter out(name);
     for (int i = 1; i <= n; ++i) {
         for (int k = 1; k <= n + 1; ++k) {
             out.append(f.grid.text(i, 2 * k - 1));
@@ -184,7 +140,7 @@ bool save_solution(Form& f, const QString& name)
     if (!may_write(f, name))
         return false;
     const int n = f.state.N;
-    BufferedSave out(name);
+    TextFileWriter out(name);
     for (int i = 1; i <= n; ++i) {
         const bool fileBacked = f.state.StorageMode && *f.state.StorageMode == 2;
         const int col = fileBacked ? 1 : add16(mul16(2, n), 3);

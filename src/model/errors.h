@@ -19,6 +19,8 @@ struct ArithmeticError : QuentaError { using QuentaError::QuentaError; };
 struct SubscriptError : QuentaError { using QuentaError::QuentaError; };
 // A file that cannot be opened, read or written.
 struct FileError : QuentaError { using QuentaError::QuentaError; };
+// A write that did not reach the file (a full disk, a file size limit).
+struct WriteError : FileError { using FileError::FileError; };
 // An allocation that failed (real or injected by a test).
 struct MemoryError : QuentaError { using QuentaError::QuentaError; };
 

@@ -65,6 +65,9 @@ struct WorkingState {
     std::vector<float> ColNorm2;
     std::optional<i16> StorageMode;  // 1 in memory, 2 file-backed; empty until a system exists
     float er = 0;
+    // The scratch file holds the whole system of order N: set by a Connect that read every
+    // equation, cleared when a Connect starts. The file-backed commands refuse without it.
+    bool connected = false;
 
     // The full path the file dialog chose last; shared by Open, Save and Connect.
     QString CD_FileName;

@@ -8,6 +8,7 @@
 
 #include "files/line.h"
 #include "files/system_file.h"
+#include "files/text_writer.h"
 #include "model/errors.h"
 #include "model/numbers.h"
 #include "scratch/scratch_file.h"
@@ -17,6 +18,7 @@ namespace quenta {
 void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
 {
     WorkingState& s = f.state;
+    s.connected = false;
     std::optional<LineReader> reader;
     std::optional<ScratchWriter> writer;
     try {
@@ -28,6 +30,7 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
         f.user.message(s.msgBadFile);
         return;
     }
+    bool writeFailed = false;
     try {
         std::vector<std::string_view> y;
         std::string_view line;
@@ -58,16 +61,29 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
         reader->close();
         writer->close();
         allocate(x, s.N);
+    } catch (const WriteError&) {
+        writeFailed = true;
     } catch (const std::exception&) {
         // What was read before the failure reaches the file before the user hears of it.
         try {
             writer->close();
-        } catch (const std::exception&) {
+        } catch (const WriteError&) {
+            writeFailed = true;
         }
         reader->close();
-        f.user.message(s.msgFormat);
+        if (!writeFailed) {
+            f.user.message(s.msgFormat);
+            return;
+        }
+    }
+    if (writeFailed) {
+        // A half-written scratch file is of no use: its space goes back to the user's files.
+        writer->discard();
+        reader->close();
+        f.user.message(save_failed_message(f.dir.scratch()));
         return;
     }
+    s.connected = true;
     get_solution(f, path, x);
 }
 

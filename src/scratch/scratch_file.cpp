@@ -96,7 +96,7 @@ std::int64_t ScratchReader::readRun(std::int32_t first, std::int64_t count, floa
 
 // ---- ScratchWriter ----
 
-ScratchWriter::ScratchWriter(const QString& path)
+ScratchWriter::ScratchWriter(const QString& path) : name_(QFile::encodeName(path))
 {
     fd_ = open_path(path, O_WRONLY | O_CREAT);
     if (fd_ < 0)
@@ -148,7 +148,7 @@ void ScratchWriter::flush()
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            throw FileError("cannot write the scratch file");
+            throw WriteError("cannot write the scratch file");
         done += static_cast<std::size_t>(put);
     }
 }
@@ -167,7 +167,17 @@ void ScratchWriter::close()
     const int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0)
-        throw FileError("cannot close the scratch file");
+        throw WriteError("cannot close the scratch file");
+}
+
+void ScratchWriter::discard()
+{
+    bufferCount_ = 0;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    ::truncate(name_.constData(), 0);  // nothing more can be done when even this fails
 }
 
 } // namespace quenta

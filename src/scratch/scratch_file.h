@@ -3,6 +3,7 @@
 // little-endian float in its first 4 bytes (the other 124 bytes are filler, written as zeros).
 // The augmented matrix [A | b] of order n lies row by row: a(i,j) is record (n+1)(i-1)+j and
 // b(i) is record (n+1)i. A record past the end of the file is a read failure, never a value.
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -60,10 +61,13 @@ public:
     ScratchWriter& operator=(const ScratchWriter&) = delete;
 
     void write(std::int32_t record, float value);
-    void flush();
+    void flush();  // WriteError when a write fails
     void close();
+    // Gives the file's disk space back after a failed write: truncates it to nothing and closes.
+    void discard();
 
 private:
+    QByteArray name_;
     int fd_ = -1;
     std::int64_t bufferFirst_ = 0;   // record number of the buffer's first record
     std::int64_t bufferCount_ = 0;   // records held in the buffer

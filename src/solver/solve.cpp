@@ -59,6 +59,16 @@ void show_duration(Controls& c, Clock::time_point start)
 bool in_memory(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 1; }
 bool file_backed(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 2; }
 
+// The file-backed mode after a Connect that did not read the whole system: the scratch file
+// holds old or partial records, so nothing is solved. True when the command must end.
+bool refuse_unconnected(Form& f)
+{
+    if (!file_backed(f.state) || f.state.connected)
+        return false;
+    f.user.message(f.state.msgBadFile);
+    return true;
+}
+
 // In-memory mode: fresh R, ColNorm2, A, B, X kept; then the system from the grid. False when a
 // message ended the command.
 bool build_from_grid(Form& f)
@@ -127,6 +137,8 @@ void cmdSolution_Click(Form& f)
 {
     WorkingState& s = f.state;
     Controls& c = f.controls;
+    if (refuse_unconnected(f))
+        return;
     float eps;
     try {
         eps = ParseSingle(c.text(Control::txtEps));
@@ -176,6 +188,8 @@ void cmdIter_Click(Form& f)
 {
     WorkingState& s = f.state;
     Controls& c = f.controls;
+    if (refuse_unconnected(f))
+        return;
     const Clock::time_point start = Clock::now();
     BusyScope busy(c);
     Progress progress(c);

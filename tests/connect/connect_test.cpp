@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "files/commands.h"
+#include "common/size_limit.h"
 #include "files/files_env.h"
+#include "files/text_writer.h"
 #include "scratch/connect.h"
+#include "solver/solve.h"
 
 namespace quenta {
 namespace {
@@ -129,8 +132,10 @@ TEST(Connect, CancelledOrUnreadableWritesNothing)
     EXPECT_EQ(f.state.N, 0);
 }
 
-// A larger system, a failed Connect over it, then a smaller one: the last succeeds, and the
-// file keeps its length with the larger system's records beyond the smaller one's.
+// A larger system, a failed Connect over it, then a smaller one. After the failure the scratch
+// file holds a mix of the two systems: solving and saving refuse until the next Connect
+// succeeds, and the good solution file of the failed one stays. The last Connect succeeds, and
+// the file keeps its length with the larger system's records beyond the smaller one's.
 TEST(Connect, AfterAFailureAndALargerSystem)
 {
     Env e;
@@ -139,14 +144,52 @@ TEST(Connect, AfterAFailureAndALargerSystem)
         big += std::to_string(100 * (k / 11 + 1) + k % 11 + 1) + (k % 11 == 10 ? " \r\n" : " ");
     e.connect(big, "big.txt");
     ASSERT_EQ(e.scratch().size(), 110u * 128);
+    e.dir.write("data/solutions/bad.txt", "0.5 0.25 \r\n");
     e.connect("1 2 3\r\nbad 5 6\r\n", "bad.txt");
-    ASSERT_EQ(e.user.messages, e.msgs({Format}));
+    const std::string failed = e.summary() + " | " + e.shown();
+    cmdSolution_Click(e.form);
+    cmdIter_Click(e.form);
+    Save_Click(e.form);
+    EXPECT_EQ(e.user.messages, e.msgs({Format, Bad, Bad, Bad}));
+    EXPECT_EQ(e.summary() + " | " + e.shown(), failed);
+    EXPECT_EQ(e.dir.read("data/solutions/bad.txt"), "0.5 0.25 \r\n");
     e.connect("7 8 9\r\n10 11 12\r\n", "good.txt");
-    EXPECT_EQ(e.user.messages.size(), 1u);
+    EXPECT_EQ(e.user.messages.size(), 4u);
     EXPECT_EQ(e.scratch().size(), 110u * 128);
     expect_records(e.scratch(), {7, 8, 9, 10, 11, 12, 107, 108, 109, 110, 111, 201}, "after");
     EXPECT_EQ(e.summary() + " | " + e.shown(),
               "N=2 iter=1 mode=2 txtN=2 eps=0.2 on=SI X=[0,0,0] R=[0,0,0] C=[0,0,0] file=good.txt | Solution X(1)=0 X(2)=0");
+    cmdIter_Click(e.form);
+    EXPECT_EQ(e.user.messages.size(), 4u);
+    EXPECT_EQ(e.state.iter, 2);
+}
+
+// A disk that fills while Connect writes the scratch file: the user hears that data.sle could
+// not be written (not that a number is wrong), the partial file is emptied to give its space
+// back, and nothing can be solved from it. Both the buffer written in the middle of the file
+// and the one written at its end fail.
+TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
+{
+    for (const int n : {40, 2}) {  // 210 KB and 768 bytes of records, the limit is 512 bytes
+        std::string text;
+        for (int k = 0; k < n * (n + 1); ++k)
+            text += std::to_string(k % 7) + (k % (n + 1) == n ? "\r\n" : " ");
+        Env e;
+        e.dir.write("data/sys.txt", text);
+        e.user.files = {e.data("sys.txt")};
+        e.state.iter = 6;
+        const std::string got = testing::with_file_size_limit(512, [&e] {
+            Connect_Click(e.form);
+            cmdSolution_Click(e.form);  // refused: iter stays
+            std::string said;
+            for (const std::string& m : e.user.messages)
+                said += m + " ; ";
+            return said + std::to_string(QFileInfo(e.dir.file("data.sle")).size()) + " bytes, mode=" +
+                   std::to_string(e.state.StorageMode.value_or(0)) + " iter=" + std::to_string(e.state.iter);
+        });
+        EXPECT_EQ(got, save_failed_message(e.dir.file("data.sle")) + " ; " + e.state.msgBadFile + " ; 0 bytes, mode=2 iter=6")
+            << n;
+    }
 }
 
 // Save after Connect writes the approximation shown in column 1 under the connected file's

@@ -93,6 +93,7 @@ inline void load_state(WorkingState& s, const System& sys, bool fileBacked)
     const int n = sys.n;
     s.N = i16(n);
     s.StorageMode = i16(fileBacked ? 2 : 1);
+    s.connected = fileBacked;  // as after a Connect that read the whole system
     allocate(s.R, n);
     allocate(s.X, n);
     s.ColNorm2.assign(std::size_t(n) + 1, 42.0f);
