@@ -1,5 +1,6 @@
 // Figures of the grid store: laying out the largest in-memory system, the memory that costs,
-// reading a placeholder cell, and holding a whole typed-in system as cell texts.
+// writing its solution column, reading a placeholder cell, and holding a whole typed-in system
+// as cell texts.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -49,6 +50,25 @@ void fill_data_memory(benchmark::State& state)
     state.counters["fill_data_mb N=16381"] = mb;
 }
 BENCHMARK(fill_data_memory)->Iterations(1);
+
+// The solution column of the largest in-memory layout written, one short text per row, as Open
+// writes it: the memory that takes beyond the layout's.
+void column_write_memory(benchmark::State& state)
+{
+    constexpr int N = 16381;
+    double mb = 0;
+    for (auto _ : state) {
+        auto g = std::make_unique<SystemGrid>();
+        g->fill_data(N);
+        const double before = qb::rss_anon_mb();
+        for (int i = 1; i <= N; ++i)
+            g->setText(i, 2 * N + 3, quenta::FormatSingle(static_cast<float>(i) / 7.0f));
+        mb = std::max(static_cast<double>(g->storeBytes()) / MB, qb::rss_anon_mb() - before);
+        qb::keep(g);
+    }
+    state.counters["grid_column_write_mb N=16381"] = mb;
+}
+BENCHMARK(column_write_memory)->Iterations(1);
 
 void cell_text(benchmark::State& state)
 {

@@ -4,6 +4,9 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quenta::bench {
 
@@ -36,5 +39,19 @@ static double status_field_mb(const char* field)
 
 double rss_anon_mb() { return status_field_mb("RssAnon:"); }
 double peak_rss_mb() { return status_field_mb("VmHWM:"); }
+
+double child_peak_rss_mb(const std::function<bool()>& fn)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0)
+        ::_exit(fn() ? 0 : 1);
+    int status = 0;
+    rusage usage{};
+    if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KB
+}
 
 } // namespace quenta::bench

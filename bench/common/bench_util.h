@@ -16,6 +16,11 @@ double rss_anon_mb();
 // Peak resident set size of this process (VmHWM), in MB.
 double peak_rss_mb();
 
+// Runs fn in a forked child process and returns the child's peak resident set size in MB, or
+// -1 when fn returns false or the child does not finish. What this process holds when it forks
+// counts as well, so call it before a benchmark builds anything large.
+double child_peak_rss_mb(const std::function<bool()>& fn);
+
 // Keeps the optimiser from dropping a computed value.
 template <class T> inline void keep(const T& value) { asm volatile("" : : "g"(&value) : "memory"); }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Controls and dialogs for driving commands with no window and no user: the benchmarks and the
 // fuzz target. Control texts are dropped, messages are recorded, questions get a fixed answer
-// and file dialogs are cancelled.
+// and file dialogs are cancelled, except that the open dialog picks `toOpen` when it is set.
 #include <QString>
 #include <optional>
 #include <string>
@@ -24,9 +24,10 @@ public:
     explicit RecordingUser(bool answerYes = true) : answerYes_(answerYes) {}
     void message(const std::string& text) override { messages.push_back(text); }
     bool askYesNo(const std::string&) override { return answerYes_; }
-    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
+    std::optional<QString> openFile(const QString&) override { return toOpen; }
     std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
     std::vector<std::string> messages;
+    std::optional<QString> toOpen;
 
 private:
     bool answerYes_;

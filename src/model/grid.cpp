@@ -152,12 +152,121 @@ private:
     std::uint64_t used_ = 0;
 };
 
-// The written cells of one grid row: one entry per column, the even and the odd columns in two
-// arrays so that a row whose text cells sit in every other column (the in-memory layout) costs
-// one entry per text cell. Each array is made on the first write of its parity.
+// A written cell of a sparse lane: its slot (the column halved) and its entry.
+struct SparseCell {
+    std::uint32_t slot;
+    std::uint32_t entry;
+};
+
+// The written cells of one grid row in the columns of one parity, slot s standing for column
+// 2s + parity. Even and odd columns are kept apart so that a row whose text cells sit in every
+// other column (the in-memory layout) costs one entry per text cell.
+//
+// A lane starts sparse: (slot, entry) pairs in slot order, so that a written column costs one
+// pair per row however wide the rows are. It turns dense, one entry per slot of the row's
+// width, when its pairs would outgrow half of that array; from then on it costs at most twice
+// what the pairs did and a cell is read by index.
+struct Lane {
+    std::vector<SparseCell> sparse;   // while dense is empty
+    std::vector<std::uint32_t> dense;
+
+    std::size_t bytes() const
+    {
+        return sparse.capacity() * sizeof(SparseCell) + dense.capacity() * sizeof(std::uint32_t);
+    }
+
+    std::vector<SparseCell>::const_iterator sparseAt(std::uint32_t s) const
+    {
+        return std::lower_bound(sparse.begin(), sparse.end(), s,
+                                [](const SparseCell& a, std::uint32_t b) { return a.slot < b; });
+    }
+
+    std::uint32_t entry(std::uint32_t s) const
+    {
+        if (s < dense.size())
+            return dense[s];
+        if (sparse.empty())
+            return NotWritten;
+        const auto it = sparseAt(s);
+        return it != sparse.end() && it->slot == s ? it->entry : NotWritten;
+    }
+
+    // The entry of slot s, made NotWritten if the lane had none; `width` is the row's slot count.
+    std::uint32_t& entryForWrite(std::uint32_t s, std::uint32_t width)
+    {
+        width = std::max(width, s + 1);
+        if (!dense.empty()) {
+            if (s >= dense.size())
+                makeDense(width);
+            return dense[s];
+        }
+        // Cells written in column order go on the end without a search.
+        auto it = sparse.end();
+        if (!sparse.empty() && sparse.back().slot >= s) {
+            it = sparse.begin() + (sparseAt(s) - sparse.cbegin());
+            if (it->slot == s)
+                return it->entry;
+        }
+        if ((sparse.size() + 1) * sizeof(SparseCell) > width * sizeof(std::uint32_t) / 2) {
+            makeDense(width);
+            return dense[s];
+        }
+        return sparse.insert(it, SparseCell{s, NotWritten})->entry;
+    }
+
+    // Moves the entries into an array of at least `width` slots, allocated to size.
+    void makeDense(std::uint32_t width)
+    {
+        if (!sparse.empty())
+            width = std::max(width, sparse.back().slot + 1);
+        width = std::max(width, static_cast<std::uint32_t>(dense.size()));
+        std::vector<std::uint32_t> grown;
+        grown.reserve(width);
+        grown.assign(dense.begin(), dense.end());
+        grown.resize(width, NotWritten);
+        for (const SparseCell& cell : sparse)
+            grown[cell.slot] = cell.entry;
+        dense.swap(grown);
+        std::vector<SparseCell>().swap(sparse);
+    }
+
+    template <class Visit> void forEachEntry(Visit&& visit)
+    {
+        for (std::uint32_t& e : dense)
+            visit(e);
+        for (SparseCell& cell : sparse)
+            visit(cell.entry);
+    }
+
+    // Calls `forget` on the entries of slots from `first` on and drops them.
+    template <class Forget> void dropFrom(std::uint32_t first, Forget&& forget)
+    {
+        for (std::uint32_t s = first; s < dense.size(); ++s)
+            forget(dense[s]);
+        const auto it = sparse.begin() + (sparseAt(first) - sparse.cbegin());
+        for (auto k = it; k != sparse.end(); ++k)
+            forget(k->entry);
+        sparse.erase(it, sparse.end());
+    }
+
+    // Calls `forget` on the entry of slot s, if there is one, and drops it.
+    template <class Forget> void drop(std::uint32_t s, Forget&& forget)
+    {
+        if (s < dense.size()) {
+            forget(dense[s]);
+            return;
+        }
+        const auto it = sparse.begin() + (sparseAt(s) - sparse.cbegin());
+        if (it != sparse.end() && it->slot == s) {
+            forget(it->entry);
+            sparse.erase(it);
+        }
+    }
+};
+
+// The written cells of one grid row.
 struct RowEntries {
-    std::unique_ptr<std::uint32_t[]> cells[2];
-    std::uint32_t count[2] = {0, 0};
+    Lane lanes[2];        // even columns, odd columns
     bool listed = false;  // in usedRows
 };
 
@@ -201,10 +310,8 @@ struct SystemGrid::Store {
     {
         if (static_cast<std::size_t>(r) >= rowEntries.size())
             return NotWritten;
-        const RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
-        const unsigned p = static_cast<unsigned>(c) & 1u;
-        const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
-        return s < row.count[p] ? row.cells[p][s] : NotWritten;
+        const Lane& lane = rowEntries[static_cast<std::size_t>(r)].lanes[static_cast<unsigned>(c) & 1u];
+        return lane.entry(static_cast<std::uint32_t>(c) >> 1);
     }
 
     static std::uint32_t slotsFor(int columns, unsigned parity)
@@ -214,26 +321,34 @@ struct SystemGrid::Store {
 
     std::uint32_t& entryForWrite(int r, int c)
     {
+        // Most writes land in a dense lane that already has the slot.
+        const std::size_t ri = static_cast<std::size_t>(r);
+        const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
+        if (ri < rowEntries.size()) {
+            std::vector<std::uint32_t>& dense = rowEntries[ri].lanes[static_cast<unsigned>(c) & 1u].dense;
+            if (s < dense.size())
+                return dense[s];
+        }
+        return newEntry(r, c);
+    }
+
+    // The rest: a new row, a sparse lane, or a slot beyond the lane's array.
+    std::uint32_t& newEntry(int r, int c)
+    {
         const std::size_t ri = static_cast<std::size_t>(r);
         if (ri >= rowEntries.size())
             rowEntries.resize(ri + 1);
         RowEntries& row = rowEntries[ri];
-        const unsigned p = static_cast<unsigned>(c) & 1u;
-        const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
-        if (s >= row.count[p]) {
-            const std::uint32_t n = std::max(s + 1, slotsFor(cols, p));
-            std::unique_ptr<std::uint32_t[]> grown(new std::uint32_t[n]());
-            if (row.count[p] > 0)
-                std::memcpy(grown.get(), row.cells[p].get(), row.count[p] * sizeof(std::uint32_t));
-            slotBytes += (n - row.count[p]) * sizeof(std::uint32_t);
-            row.cells[p] = std::move(grown);
-            row.count[p] = n;
-        }
         if (!row.listed) {
             usedRows.push_back(r);
             row.listed = true;
         }
-        return row.cells[p][s];
+        const unsigned p = static_cast<unsigned>(c) & 1u;
+        Lane& lane = row.lanes[p];
+        const std::size_t before = lane.bytes();
+        std::uint32_t& e = lane.entryForWrite(static_cast<std::uint32_t>(c) >> 1, slotsFor(cols, p));
+        slotBytes = slotBytes - before + lane.bytes();
+        return e;
     }
 
     std::size_t recordSize(std::uint32_t e) const
@@ -354,13 +469,11 @@ struct SystemGrid::Store {
     template <class Visit> void forEachRecord(Visit&& visit)
     {
         for (int r : usedRows) {
-            RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
-            for (unsigned p = 0; p < 2; ++p)
-                for (std::uint32_t s = 0; s < row.count[p]; ++s) {
-                    std::uint32_t& e = row.cells[p][s];
+            for (Lane& lane : rowEntries[static_cast<std::size_t>(r)].lanes)
+                lane.forEachEntry([&](std::uint32_t& e) {
                     if (e != NotWritten && e != EmptyText)
                         visit(e);
-                }
+                });
         }
     }
 
@@ -429,12 +542,10 @@ struct SystemGrid::Store {
                     continue;
                 }
                 RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
-                for (unsigned p = 0; p < 2; ++p) {
-                    for (std::uint32_t s = 0; s < row.count[p]; ++s)
-                        forget(row.cells[p][s]);
-                    slotBytes -= row.count[p] * sizeof(std::uint32_t);
-                    row.cells[p].reset();
-                    row.count[p] = 0;
+                for (Lane& lane : row.lanes) {
+                    lane.forEachEntry([&](std::uint32_t& e) { forget(e); });
+                    slotBytes -= lane.bytes();
+                    lane = Lane{};
                 }
                 row.listed = false;
             }
@@ -451,13 +562,12 @@ struct SystemGrid::Store {
         if (n < 1 || n > SystemGrid::MaxCols)
             throw SubscriptError("column count out of range");
         if (n < cols) {
-            // Columns that go lose what was written in them.
+            // Columns that go lose what was written in them; column 2s + p stays while
+            // s < slotsFor(n, p).
             for (int r : usedRows) {
                 RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
                 for (unsigned p = 0; p < 2; ++p)
-                    for (std::uint32_t s = 0; s < row.count[p]; ++s)
-                        if (static_cast<int>(2 * s + p) >= n)
-                            forget(row.cells[p][s]);
+                    row.lanes[p].dropFrom(slotsFor(n, p), [&](std::uint32_t& e) { forget(e); });
             }
         }
         cols = n;
@@ -468,12 +578,8 @@ struct SystemGrid::Store {
     {
         for (int r : usedRows)
             if (r <= lastRow) {
-                RowEntries& row = rowEntries[static_cast<std::size_t>(r)];
-                const unsigned p = static_cast<unsigned>(c) & 1u;
-                const std::uint32_t s = static_cast<std::uint32_t>(c) >> 1;
-                if (s < row.count[p]) {
-                    forget(row.cells[p][s]);
-                }
+                Lane& lane = rowEntries[static_cast<std::size_t>(r)].lanes[static_cast<unsigned>(c) & 1u];
+                lane.drop(static_cast<std::uint32_t>(c) >> 1, [&](std::uint32_t& e) { forget(e); });
             }
     }
 };

@@ -1,7 +1,8 @@
 #pragma once
 // The grid msfgData. In the in-memory mode its cells are the store of the system. It is a
 // table model: placeholders ("a(3,7)", "*x(7)+", "b(3)", "0") are computed from the layout on
-// the fly and only texts that were written are kept, so laying out any N costs O(1).
+// the fly and only texts that were written are kept, so laying out any N costs O(1) and a
+// written column of N cells O(N).
 //
 // Row 0 and column 0 are the fixed (header) row and column. As a Qt model, the view sees the
 // cells of rows 1.. and columns 1.. as its data, and row 0 / column 0 through headerData;

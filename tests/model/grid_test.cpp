@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QObject>
+#include <algorithm>
+#include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -110,6 +113,7 @@ TEST(Grid, ResizingAndClearing)
     g.fill_data(4);
     g.setText(1, 1, "1");
     g.setText(4, 9, "9");
+    g.setText(1, 9, "9");
     g.setRows(3);
     g.setCols(6);
     g.setRows(5);
@@ -180,6 +184,38 @@ TEST(Grid, EveryCellReadsBackAndRewritingKeepsTheStoreBounded)
         for (int k = 1; k <= n + 1; ++k)
             ASSERT_EQ(g.text(i, 2 * k - 1), texts[t++]);
         ASSERT_EQ(g.text(i, 2 * n + 3), solution[i]);
+    }
+}
+
+TEST(Grid, AWrittenColumnCostsItsCellsNotFullRows)
+{
+    const int n = 16381;
+    SystemGrid g;
+    g.fill_data(n);
+    for (int i = 1; i <= n; ++i)
+        g.setText(i, 2 * n + 3, FormatSingle(static_cast<float>(i)));
+    // A row array as wide as the layout would take 64 KB per row, 1 GB in all.
+    EXPECT_LT(g.storeBytes(), (1u << 20) + 200u * n);
+    expectCells(g, {{1, 2 * n + 3, "1"}, {n, 2 * n + 3, "16381"}, {n, 2 * n + 1, "b(16381)"}, {n, 1, "a(16381,1)"}});
+}
+
+TEST(Grid, TextsSurviveARowFillingUpInAnyOrder)
+{
+    SystemGrid g, fresh;
+    g.fill_data(40);
+    fresh.fill_data(40);
+    std::vector<int> order(84);
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    std::map<int, std::string> written;
+    // One cell at a time, two in three rewritten shorter (in place) or longer (moved); the whole
+    // row is read back after each write.
+    for (int c : order) {
+        g.setText(5, c, written[c] = "t" + std::to_string(c));
+        if (c % 3 != 2)
+            g.setText(5, c, written[c] = c % 3 ? std::string(300, 'w') : "u");
+        for (int k = 0; k < 84; ++k)
+            ASSERT_EQ(g.text(5, k), written.count(k) ? written[k] : fresh.text(5, k)) << c << "," << k;
     }
 }
 
