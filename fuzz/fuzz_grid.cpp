@@ -142,7 +142,7 @@ int position(Input& in, int count)
     return static_cast<int>((v >> 6) % static_cast<unsigned>(count));
 }
 
-// A text: a few bytes of the input, or now and then a long one (up to 320,000 bytes, more than a
+// A text: a few bytes of the input, or now and then a long one (up to 320 KiB, more than a
 // store block) of one byte with markers every 509 bytes that depend on their place, so that a
 // misplaced copy shows.
 std::string text(Input& in)
@@ -150,9 +150,12 @@ std::string text(Input& in)
     const std::uint8_t kind = in.u8();
     if (kind != 0xFF)
         return std::string(in.bytes(kind % 24));
-    // Spread evenly over the powers of two, so that most long texts cost little.
+    // Spread evenly over the powers of two up to 128 KiB, so that most long texts cost little;
+    // one in 256 is longer than a store block and must run across two.
     const std::uint8_t scale = in.u8();
-    std::size_t length = std::min<std::size_t>(std::size_t(in.u8()) << (scale % 12), 320000);
+    std::size_t length = std::size_t(in.u8()) << (scale % 10);
+    if (scale == 0xFF)
+        length = (std::size_t(1) << 18) + 1 + std::size_t(in.u16());
     const std::uint8_t seed = in.u8();
     length = std::min(length, longBytesLeft);
     longBytesLeft -= length;
