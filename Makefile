@@ -38,8 +38,8 @@ bench: build
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DQUENTA_FUZZ=ON -DQUENTA_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_readers
-	@echo "run: build-fuzz/fuzz/fuzz_readers -max_total_time=60 fuzz/corpus"
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
+	@echo "targets in build-fuzz/fuzz/; how to run them: docs/fuzzing.md"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

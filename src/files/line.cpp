@@ -42,7 +42,7 @@ constexpr std::size_t LargestFirstBuffer = std::size_t(1) << 20;
 constexpr std::size_t SmallestBuffer = 4096;
 }
 
-LineReader::LineReader(const QString& path)
+LineReader::LineReader(const QString& path, std::size_t bufferSize)
 {
     const QByteArray name = path.toLocal8Bit();
     if (name.isEmpty())
@@ -58,10 +58,19 @@ LineReader::LineReader(const QString& path)
         throw FileError("not a readable file: " + name.toStdString());
     }
     std::size_t want = LargestFirstBuffer;
-    if (S_ISREG(st.st_mode) && st.st_size >= 0 && static_cast<std::uint64_t>(st.st_size) < want)
+    if (bufferSize > 0)
+        want = bufferSize;
+    else if (S_ISREG(st.st_mode) && st.st_size >= 0 && static_cast<std::uint64_t>(st.st_size) < want)
         want = std::max(SmallestBuffer, static_cast<std::size_t>(st.st_size) + 1);
     buf_.reset(new char[want]);
     cap_ = want;
+}
+
+LineReader::LineReader(std::string_view bytes, std::size_t bufferSize)
+    : memory_(bytes), memoryOpen_(true)
+{
+    cap_ = std::max<std::size_t>(bufferSize, 1);
+    buf_.reset(new char[cap_]);
 }
 
 LineReader::~LineReader() { close(); }
@@ -72,13 +81,14 @@ void LineReader::close()
         ::close(fd_);
         fd_ = -1;
     }
+    memoryOpen_ = false;
 }
 
 // Makes room behind the bytes not yet consumed and reads more of the file. A line that fills
 // the whole buffer doubles it.
 void LineReader::fill()
 {
-    if (fd_ < 0)
+    if (fd_ < 0 && !memoryOpen_)
         throw FileError("read from a closed file");
     if (begin_ > 0) {
         const std::size_t keep = end_ - begin_;
@@ -96,9 +106,16 @@ void LineReader::fill()
         cap_ *= 2;
     }
     ssize_t got;
-    do
-        got = ::read(fd_, buf_.get() + end_, cap_ - end_);
-    while (got < 0 && errno == EINTR);
+    if (memoryOpen_) {
+        got = static_cast<ssize_t>(std::min(cap_ - end_, memory_.size()));
+        if (got > 0)
+            std::memcpy(buf_.get() + end_, memory_.data(), static_cast<std::size_t>(got));
+        memory_.remove_prefix(static_cast<std::size_t>(got));
+    } else {
+        do
+            got = ::read(fd_, buf_.get() + end_, cap_ - end_);
+        while (got < 0 && errno == EINTR);
+    }
     if (got < 0)
         throw FileError("read failed");
     if (got == 0)

@@ -20,7 +20,13 @@ void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y);
 // no line.
 class LineReader {
 public:
-    explicit LineReader(const QString& path);  // FileError when the file cannot be opened
+    // FileError when the file cannot be opened. bufferSize 0 sizes the first buffer to the file
+    // (at most 1 MiB); any other value is the first buffer's size whatever the file's. The
+    // buffer doubles whenever one line fills it.
+    explicit LineReader(const QString& path, std::size_t bufferSize = 0);
+    // Reads `bytes` as a file's content through a first buffer of bufferSize bytes (at least 1),
+    // refilling it read by read as from a file. The bytes must outlive the reader.
+    LineReader(std::string_view bytes, std::size_t bufferSize);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -34,6 +40,9 @@ private:
     std::size_t find(char c, std::size_t& cached);
 
     int fd_ = -1;
+    // The content when it is read from memory: what is left of it, and whether the reader is open.
+    std::string_view memory_;
+    bool memoryOpen_ = false;
     std::unique_ptr<char[]> buf_;  // not zeroed: only bytes read are looked at
     std::size_t cap_ = 0;
     std::size_t begin_ = 0, end_ = 0;
