@@ -7,7 +7,6 @@
 
 #include "model/errors.h"
 #include "model/numbers.h"
-#include "scratch/file_iteration.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 
@@ -151,7 +150,8 @@ void cmdSolution_Click(Form& f)
     const Clock::time_point start = Clock::now();
     BusyScope busy(c);
     Progress progress(c);
-    const std::function<void()> tick = [&progress] { progress.tick(); };
+    SweepOptions options;
+    options.progress = [&progress] { progress.tick(); };
 
     if (in_memory(s)) {
         if (!build_from_grid(f))
@@ -159,7 +159,7 @@ void cmdSolution_Click(Form& f)
         try {
             ERX(s, nullptr);
             NormA(s, f.user);
-            sweep_until_done(f, [&] { Step(s, f.grid, tick); }, progress);
+            sweep_until_done(f, [&] { Step(s, f.grid, options); }, progress);
         } catch (const QuentaError&) {
             return;  // a failed sweep ends the run silently; what it stored stays
         } catch (const std::bad_alloc&) {
@@ -169,9 +169,9 @@ void cmdSolution_Click(Form& f)
         try {
             allocate_file_arrays(s);
             ScratchReader file(f.dir.scratch());
-            ERX(s, &file);
-            NormA1(s, file, f.user);
-            sweep_until_done(f, [&] { Step1(s, file, f.grid, tick); }, progress);
+            ERX(s, &file, options);
+            NormA1(s, file, f.user, options);
+            sweep_until_done(f, [&] { Step1(s, file, f.grid, options); }, progress);
         } catch (const FileError&) {
             f.user.message(s.msgBadFile);
             return;
@@ -193,7 +193,8 @@ void cmdIter_Click(Form& f)
     const Clock::time_point start = Clock::now();
     BusyScope busy(c);
     Progress progress(c);
-    const std::function<void()> tick = [&progress] { progress.tick(); };
+    SweepOptions options;
+    options.progress = [&progress] { progress.tick(); };
 
     try {
         if (in_memory(s)) {
@@ -203,18 +204,18 @@ void cmdIter_Click(Form& f)
                 ERX(s, nullptr);
                 NormA(s, f.user);
             }
-            Step(s, f.grid, tick);
+            Step(s, f.grid, options);
             c.setText(Control::txtEr, FormatSingle(s.er));
         } else if (file_backed(s)) {
             try {
                 if (s.iter == 1) {
                     allocate_file_arrays(s);
                     ScratchReader file(f.dir.scratch());
-                    ERX(s, &file);
-                    NormA1(s, file, f.user);
+                    ERX(s, &file, options);
+                    NormA1(s, file, f.user, options);
                 }
                 ScratchReader file(f.dir.scratch());
-                Step1(s, file, f.grid, tick);
+                Step1(s, file, f.grid, options);
                 c.setText(Control::txtEr, FormatSingle(s.er));
             } catch (const FileError&) {
                 f.user.message(s.msgBadFile);
