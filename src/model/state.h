@@ -46,6 +46,10 @@ void failAllocationsAfter(int k);
 void resetAllocationFailures();
 } // namespace alloc_testing
 
+// The values of StorageMode.
+constexpr i16 InMemory = 1;    // the system lives in the grid and in A, B
+constexpr i16 FileBacked = 2;  // the system lives in the scratch file
+
 struct WorkingState {
     i16 N = 0;
     float eps = 0;
@@ -63,7 +67,7 @@ struct WorkingState {
     std::vector<float> X;
     std::vector<float> R;
     std::vector<float> ColNorm2;
-    std::optional<i16> StorageMode;  // 1 in memory, 2 file-backed; empty until a system exists
+    std::optional<i16> StorageMode;  // InMemory or FileBacked; empty until a system exists
     float er = 0;
     // The scratch file holds the whole system of order N: set by a Connect that read every
     // equation, cleared when a Connect starts. The file-backed commands refuse without it.

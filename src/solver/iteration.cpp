@@ -248,7 +248,7 @@ void ERX(WorkingState& s, ScratchReader* file, const SweepOptions& o)
 {
     if (s.N <= 0)
         return;
-    if (s.StorageMode && *s.StorageMode == 1) {
+    if (s.StorageMode == InMemory) {
         MemoryColumns m(s);
         return residual(s, m);
     }
@@ -277,7 +277,7 @@ void Step(WorkingState& s, SystemGrid& grid, const SweepOptions& o)
 {
     MemoryColumns m(s);
     if (s.N > 0)
-        sweep(s, m, grid, add16(mul16(2, s.N), 3), false, o);
+        sweep(s, m, grid, xColumn(s.N), false, o);
 }
 
 void Step1(WorkingState& s, ScratchReader& file, SystemGrid& grid, const SweepOptions& o)
@@ -285,7 +285,7 @@ void Step1(WorkingState& s, ScratchReader& file, SystemGrid& grid, const SweepOp
     if (s.N <= 0)
         return;
     FileColumns f(s, file, o.band);
-    sweep(s, f, grid, 1, true, o);
+    sweep(s, f, grid, xColumn(s.N, true), true, o);
 }
 
 } // namespace quenta

@@ -55,8 +55,8 @@ void show_duration(Controls& c, Clock::time_point start)
     c.setText(Control::txtTime, FormatSingle(static_cast<float>(seconds)));
 }
 
-bool in_memory(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 1; }
-bool file_backed(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 2; }
+bool in_memory(const WorkingState& s) { return s.StorageMode == InMemory; }
+bool file_backed(const WorkingState& s) { return s.StorageMode == FileBacked; }
 
 // The file-backed mode after a Connect that did not read the whole system: the scratch file
 // holds old or partial records, so nothing is solved. True when the command must end.
@@ -126,9 +126,9 @@ void load_grid(WorkingState& s, const SystemGrid& grid)
     const int N = s.N;
     for (int i = 1; i <= N; ++i) {
         for (int j = 1; j <= N; ++j)
-            s.A(i, j) = ParseSingle(grid.text(i, sub16(mul16(2, j), 1)));
-        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 1)));
-        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 3)));
+            s.A(i, j) = ParseSingle(grid.text(i, aColumn(j)));
+        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, bColumn(s.N)));
+        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, xColumn(s.N)));
     }
 }
 
