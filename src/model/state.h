@@ -38,13 +38,22 @@ private:
 // n is negative.
 void allocate(std::vector<float>& v, int n, bool keep = false);
 
-// Lets tests make allocations fail, since Linux rarely refuses one outright: after
-// failAllocationsAfter(k), the next k allocations succeed and every later one raises
-// MemoryError until resetAllocationFailures().
-namespace alloc_testing {
-void failAllocationsAfter(int k);
-void resetAllocationFailures();
-} // namespace alloc_testing
+// Lets tests make allocations fail, since Linux rarely refuses one outright: while the object
+// lives, the next k allocations of the working arrays on this thread succeed and every later one
+// raises MemoryError.
+class AllocationFailures {
+public:
+    explicit AllocationFailures(int k);
+    ~AllocationFailures();
+    AllocationFailures(const AllocationFailures&) = delete;
+    AllocationFailures& operator=(const AllocationFailures&) = delete;
+    // Counts one allocation against the innermost live object; MemoryError once its k are used.
+    static void count();
+
+private:
+    int left_;
+    AllocationFailures* outer_;
+};
 
 // The values of StorageMode.
 constexpr i16 InMemory = 1;    // the system lives in the grid and in A, B
