@@ -175,9 +175,7 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
         f = std::make_unique<ScratchReader>(scratch);
     }
     Kernel kernel(r.kernel);
-    SweepOptions o;
-    o.kernel = &kernel;
-    o.band = r.band;
+    const SweepOptions o{&kernel, r.band, {}};
     const Coefficient c = [&](int i, int j) {
         return r.file ? f->geta(i16(i), i16(j), s.N) : j > s.N ? s.B[std::size_t(i)] : s.A(i, j);
     };
