@@ -52,6 +52,21 @@ TEST(MultiplyAdd, DoubleProductPlusAddendNotAFusedFloatOperationAndNoFlushToZero
             ASSERT_TRUE(k.update(r.data(), out.data(), b.data(), 0.0f, b.data(), 5, er, snext));
             EXPECT_EQ(snext, 0x1.000004p+0f) << at;
         }
+        // Ordinary values leave nothing to redo; a component out of range fails the update, in the
+        // vector part and in the tail.
+        std::vector<float> r(9), out(9);
+        for (std::size_t j = 0; j < 9; ++j)
+            r[j] = 1.0f / float(j + 3);
+        float er = 0, snext = 0;
+        EXPECT_EQ(k.chain(r.data(), r.data(), 9), kernels::chain(r.data(), r.data(), 9));
+        ASSERT_TRUE(k.update(r.data(), out.data(), r.data(), 0.5f, r.data(), 9, er, snext));
+        EXPECT_EQ(snext, kernels::chain(out.data(), r.data(), 9));
+        for (std::size_t at : {2, 8}) {
+            r[at] = 0x1p127f;
+            EXPECT_FALSE(k.update(r.data(), out.data(), r.data(), 2.0f, r.data(), 9, er, snext)) << at;
+            EXPECT_FALSE(kernels::update(r.data(), out.data(), r.data(), 2.0f, 9, er)) << at;
+            r[at] = 1.0f;
+        }
         EXPECT_EQ(k.redone(), k.kind() == Kernel::Fused ? 4u : 0u);
     }
 }
