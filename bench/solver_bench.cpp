@@ -1,5 +1,6 @@
-// Figures of the solver: the in-memory sweep against the plain form of the same sweep, the
-// file-backed sweep against the in-memory one, loading a system from the grid, and the anonymous
+// Figures of the solver: the in-memory sweep against the plain form of the same sweep (with the
+// kernel it ran and how many columns its verification redid), the file-backed sweep against the
+// in-memory one and against the plain form, loading a system from the grid, and the anonymous
 // memory of a file-backed solve.
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <map>
+#include <malloc.h>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -18,7 +20,6 @@
 #include "model/arith.h"
 #include "model/form.h"
 #include "model/numbers.h"
-#include "scratch/file_iteration.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 #include "solver/solve.h"
@@ -145,13 +146,16 @@ void BM_Sweep(benchmark::State& state)
     NormA(fast, user);
     ERX(plain, nullptr);
     NormA(plain, user);
+    Kernel kernel;
+    SweepOptions options;
+    options.kernel = &kernel;
     double fastMs = 0, plainMs = 0;
     bool identical = true;
     for (auto _ : state) {
         fastMs = 1e300;
         plainMs = 1e300;
         for (int round = 0; round < 5; ++round) {
-            fastMs = std::min(fastMs, bench::best_of_ms(1, [&] { Step(fast, gridFast); }));
+            fastMs = std::min(fastMs, bench::best_of_ms(1, [&] { Step(fast, gridFast, options); }));
             plainMs = std::min(plainMs, bench::best_of_ms(1, [&] { plain_sweep(plain, gridPlain); }));
             identical = identical && same_bits(fast.X, plain.X) && same_bits(fast.R, plain.R) && fast.er == plain.er;
         }
@@ -162,6 +166,8 @@ void BM_Sweep(benchmark::State& state)
     }
     state.counters["sweep_ns_per_element N=2048"] = fastMs * 1e6 / (static_cast<double>(n) * n);
     state.counters["sweep_vs_plain_ratio N=2048"] = fastMs / plainMs;
+    state.counters["sweep_kernel_fused N=2048"] = kernel.kind() == Kernel::Fused;
+    state.counters["sweep_columns_redone N=2048"] = static_cast<double>(kernel.redone());
 }
 BENCHMARK(BM_Sweep)->Iterations(1);
 
@@ -170,32 +176,41 @@ void BM_FileSweep(benchmark::State& state)
     const int n = 2048;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.sle"));
-    WorkingState mem, file;
+    WorkingState mem, file, plain;
     random_system(mem, n, 2);
     random_system(file, n, 2);
+    random_system(plain, n, 2);
     write_scratch(path, mem);
     file.StorageMode = static_cast<i16>(2);
     file.connected = true;
     file.A.release();
-    SystemGrid gridMem, gridFile;
+    SystemGrid gridMem, gridFile, gridPlain;
     gridMem.fill_data(mem.N);
+    gridPlain.fill_data(plain.N);
     gridFile.fill_x(file.N, file.X);
     QuietDialogs user;
-    double memMs = 0, fileMs = 0;
+    Kernel kernel;
+    SweepOptions options;
+    options.kernel = &kernel;
+    double memMs = 0, fileMs = 0, plainMs = 0;
     bool identical = true;
     {
         ScratchReader reader(path);
         ERX(mem, nullptr);
         NormA(mem, user);
+        ERX(plain, nullptr);
+        NormA(plain, user);
         ERX(file, &reader);
         NormA1(file, reader, user);  // also brings the file into the page cache
         Ticker ticker;
         for (auto _ : state) {
             memMs = 1e300;
             fileMs = 1e300;
+            plainMs = 1e300;
             for (int round = 0; round < 3; ++round) {
-                memMs = std::min(memMs, bench::best_of_ms(1, [&] { Step(mem, gridMem); }));
-                fileMs = std::min(fileMs, bench::best_of_ms(1, [&] { Step1(file, reader, gridFile); }));
+                memMs = std::min(memMs, bench::best_of_ms(1, [&] { Step(mem, gridMem, options); }));
+                fileMs = std::min(fileMs, bench::best_of_ms(1, [&] { Step1(file, reader, gridFile, options); }));
+                plainMs = std::min(plainMs, bench::best_of_ms(1, [&] { plain_sweep(plain, gridPlain); }));
                 identical = identical && same_bits(mem.X, file.X) && same_bits(mem.R, file.R) && mem.er == file.er;
             }
         }
@@ -206,6 +221,7 @@ void BM_FileSweep(benchmark::State& state)
         return;
     }
     state.counters["file_sweep_vs_memory_ratio N=2048"] = fileMs / memMs;
+    state.counters["file_sweep_vs_plain_ratio N=2048"] = fileMs / plainMs;
     state.counters["file_sweep_ms N=2048"] = fileMs;
 }
 BENCHMARK(BM_FileSweep)->Iterations(1);
@@ -258,6 +274,7 @@ void BM_FileSolveMemory(benchmark::State& state)
 
     double added = 0;
     for (auto _ : state) {
+        malloc_trim(0);  // memory the earlier figures freed is not reused unseen
         const double before = bench::rss_anon_mb();
         std::atomic<bool> stop{false};
         std::atomic<double> peak{before};

@@ -30,7 +30,7 @@ void Open_Click(Form& f)
             return;  // cancelled: nothing changes
         s.CD_FileName = *chosen;
         open_file(f, *chosen);
-        s.StorageMode = i16(1);
+        s.StorageMode = InMemory;
         for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
             f.controls.setEnabled(c, true);
     } catch (const std::exception&) {
@@ -57,7 +57,7 @@ void Save_Click(Form& f)
     // The file being worked on, named in the message when something cannot be written.
     QString current = f.dir.data();
     try {
-        const bool fileBacked = s.StorageMode && *s.StorageMode == 2;
+        const bool fileBacked = s.StorageMode == FileBacked;
         if (fileBacked && !s.connected) {
             // The scratch file does not hold the connected file's system: no approximation of
             // it exists to be saved, and a good solution file must not be overwritten.

@@ -97,7 +97,7 @@ void open_file(Form& f, const QString& path)
             for (int k = 1; k <= n + 1; ++k) {
                 if (k > m)
                     throw SubscriptError("too few numbers on a line");
-                grid.setText(i, 2 * k - 1, y[static_cast<std::size_t>(k)]);
+                grid.setText(i, aColumn(k), y[static_cast<std::size_t>(k)]);
             }
             ++i;
             if (i > n)
@@ -108,7 +108,7 @@ void open_file(Form& f, const QString& path)
         get_solution(f, path, x);
         const int n = s.N;
         if (n > 0) {
-            const int col = add16(mul16(2, n), 3);
+            const int col = xColumn(s.N);
             for (int j = 1; j <= n; ++j)
                 grid.setText(j, col, FormatSingle(x[static_cast<std::size_t>(j)]));
         }
@@ -126,7 +126,7 @@ bool save_file(Form& f, const QString& name)
     TextFileWriter out(name);
     for (int i = 1; i <= n; ++i) {
         for (int k = 1; k <= n + 1; ++k) {
-            out.append(f.grid.text(i, 2 * k - 1));
+            out.append(f.grid.text(i, aColumn(k)));
             out.append(' ');
         }
         out.append("\r\n");
@@ -142,8 +142,7 @@ bool save_solution(Form& f, const QString& name)
     const int n = f.state.N;
     TextFileWriter out(name);
     for (int i = 1; i <= n; ++i) {
-        const bool fileBacked = f.state.StorageMode && *f.state.StorageMode == 2;
-        const int col = fileBacked ? 1 : add16(mul16(2, n), 3);
+        const int col = xColumn(f.state.N, f.state.StorageMode == FileBacked);
         out.append(f.grid.text(i, col));
         out.append(' ');
     }

@@ -38,7 +38,7 @@ void acceptCell(Form& f, int row, int col, const std::string& text)
 
 void cmdN_Click(Form& f)
 {
-    f.state.StorageMode = i16{1};
+    f.state.StorageMode = InMemory;
     i16 n = 0;
     try {
         n = ParseInteger(f.controls.text(Control::txtN));
@@ -66,7 +66,7 @@ void cmdA_Click(Form& f)
         // An unknown outside 1..N would land on the right-hand side or the solution column.
         if (j < 1 || j > f.state.N)
             throw SubscriptError("no such unknown");
-        acceptCell(f, i, sub16(mul16(2, j), 1), text);
+        acceptCell(f, i, aColumn(j), text);
     } catch (const QuentaError&) {
         f.user.message(f.state.msgFormat);
     }
@@ -77,7 +77,7 @@ void cmdB_Click(Form& f)
     try {
         const i16 i = ParseInteger(f.controls.text(Control::txtIndex2));
         const std::string text = f.controls.text(Control::txtB);
-        acceptCell(f, i, add16(mul16(2, f.state.N), 1), text);
+        acceptCell(f, i, bColumn(f.state.N), text);
     } catch (const QuentaError&) {
         f.user.message(f.state.msgFormat);
     }

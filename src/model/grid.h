@@ -64,4 +64,11 @@ private:
     Store* store_;
 };
 
+// Where the layouts put a system of order N; row i holds equation i. In memory: a(i,j) in column
+// 2j-1, b(i) in column 2N+1, x(i) in column 2N+3 (16-bit arithmetic: OverflowError past 32767).
+// File-backed: x(i) in column 1.
+inline int aColumn(int j) { return 2 * j - 1; }
+inline int bColumn(i16 N) { return add16(mul16(2, N), 1); }
+inline int xColumn(i16 N, bool fileBacked = false) { return fileBacked ? 1 : add16(mul16(2, N), 3); }
+
 } // namespace quenta

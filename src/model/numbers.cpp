@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "model/errors.h"
 
@@ -18,16 +19,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The decimal separator
 
-struct SeparatorSetting {
-    std::string value;
-    bool known = false;
-};
-
-SeparatorSetting& separatorSetting()
-{
-    static SeparatorSetting setting;
-    return setting;
-}
+thread_local const DecimalSeparator* innermostSeparator = nullptr;
 
 std::string systemSeparator()
 {
@@ -167,24 +159,18 @@ std::string withSeparator(std::string text)
 
 const std::string& decimalSeparator()
 {
-    SeparatorSetting& s = separatorSetting();
-    if (!s.known) {
-        s.value = systemSeparator();
-        s.known = true;
-    }
-    return s.value;
+    if (innermostSeparator)
+        return innermostSeparator->value_;
+    static const std::string system = systemSeparator();
+    return system;
 }
 
-void setDecimalSeparator(const std::string& separator)
+DecimalSeparator::DecimalSeparator(std::string separator) : value_(std::move(separator)), outer_(innermostSeparator)
 {
-    SeparatorSetting& s = separatorSetting();
-    if (separator.empty()) {
-        s.value = systemSeparator();
-    } else {
-        s.value = separator;
-    }
-    s.known = true;
+    innermostSeparator = this;
 }
+
+DecimalSeparator::~DecimalSeparator() { innermostSeparator = outer_; }
 
 i16 ParseInteger(std::string_view text)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The four conversions between number texts and values. Every command turns text into numbers
 // and numbers into text only through these. Texts are UTF-8; the decimal separator in both
-// directions is the user's (QLocale::system() unless a test sets another).
+// directions is the user's (QLocale::system() unless a DecimalSeparator object says otherwise).
 #include <string>
 #include <string_view>
 
@@ -32,9 +32,22 @@ std::string FormatSingle(float value);
 // accuracy that Open and Connect propose for a system of order n.
 std::string FormatTenth(long long n);
 
-// The user's decimal separator. Tests set another one with setDecimalSeparator; an empty
-// argument returns to the system locale's.
+// The user's decimal separator: the system locale's, or the one of the innermost DecimalSeparator
+// object alive on this thread. The object's separator holds until it goes, so that a test runs
+// under another locale's separator without anything to undo.
 const std::string& decimalSeparator();
-void setDecimalSeparator(const std::string& separator);
+
+class DecimalSeparator {
+public:
+    explicit DecimalSeparator(std::string separator);
+    ~DecimalSeparator();
+    DecimalSeparator(const DecimalSeparator&) = delete;
+    DecimalSeparator& operator=(const DecimalSeparator&) = delete;
+
+private:
+    friend const std::string& decimalSeparator();
+    std::string value_;
+    const DecimalSeparator* outer_;
+};
 
 } // namespace quenta

@@ -9,33 +9,34 @@ namespace quenta {
 
 namespace {
 
-// Allocations left before injected failures begin; negative when no failure is injected.
-int allocationsLeft = -1;
-
-// Every allocation of the working arrays passes here first.
-void countAllocation()
-{
-    if (allocationsLeft < 0)
-        return;
-    if (allocationsLeft == 0)
-        throw MemoryError("not enough memory (injected)");
-    --allocationsLeft;
-}
+thread_local AllocationFailures* innermostFailures = nullptr;
 
 bool isPowerOfTwo(std::size_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 } // namespace
 
-namespace alloc_testing {
-void failAllocationsAfter(int k) { allocationsLeft = k < 0 ? 0 : k; }
-void resetAllocationFailures() { allocationsLeft = -1; }
-} // namespace alloc_testing
+AllocationFailures::AllocationFailures(int k) : left_(k < 0 ? 0 : k), outer_(innermostFailures)
+{
+    innermostFailures = this;
+}
+
+AllocationFailures::~AllocationFailures() { innermostFailures = outer_; }
+
+// Every allocation of the working arrays passes here first.
+void AllocationFailures::count()
+{
+    if (!innermostFailures)
+        return;
+    if (innermostFailures->left_ == 0)
+        throw MemoryError("not enough memory (injected)");
+    --innermostFailures->left_;
+}
 
 void Matrix::allocate(int n)
 {
     if (n < 0)
         throw SubscriptError("negative matrix order");
-    countAllocation();
+    AllocationFailures::count();
     // Columns 0..n of rows 0..n. The column stride is rounded up to whole 64-byte lines and kept
     // off powers of two, so that walking along a row does not hit the same cache sets.
     std::size_t stride = (static_cast<std::size_t>(n) + 1 + 15) / 16 * 16 + 16;
@@ -66,7 +67,7 @@ void allocate(std::vector<float>& v, int n, bool keep)
 {
     if (n < 0)
         throw SubscriptError("negative array bound");
-    countAllocation();
+    AllocationFailures::count();
     const std::size_t size = static_cast<std::size_t>(n) + 1;
     try {
         if (keep) {

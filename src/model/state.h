@@ -38,13 +38,26 @@ private:
 // n is negative.
 void allocate(std::vector<float>& v, int n, bool keep = false);
 
-// Lets tests make allocations fail, since Linux rarely refuses one outright: after
-// failAllocationsAfter(k), the next k allocations succeed and every later one raises
-// MemoryError until resetAllocationFailures().
-namespace alloc_testing {
-void failAllocationsAfter(int k);
-void resetAllocationFailures();
-} // namespace alloc_testing
+// Lets tests make allocations fail, since Linux rarely refuses one outright: while the object
+// lives, the next k allocations of the working arrays on this thread succeed and every later one
+// raises MemoryError.
+class AllocationFailures {
+public:
+    explicit AllocationFailures(int k);
+    ~AllocationFailures();
+    AllocationFailures(const AllocationFailures&) = delete;
+    AllocationFailures& operator=(const AllocationFailures&) = delete;
+    // Counts one allocation against the innermost live object; MemoryError once its k are used.
+    static void count();
+
+private:
+    int left_;
+    AllocationFailures* outer_;
+};
+
+// The values of StorageMode.
+constexpr i16 InMemory = 1;    // the system lives in the grid and in A, B
+constexpr i16 FileBacked = 2;  // the system lives in the scratch file
 
 struct WorkingState {
     i16 N = 0;
@@ -63,7 +76,7 @@ struct WorkingState {
     std::vector<float> X;
     std::vector<float> R;
     std::vector<float> ColNorm2;
-    std::optional<i16> StorageMode;  // 1 in memory, 2 file-backed; empty until a system exists
+    std::optional<i16> StorageMode;  // InMemory or FileBacked; empty until a system exists
     float er = 0;
     // The scratch file holds the whole system of order N: set by a Connect that read every
     // equation, cleared when a Connect starts. The file-backed commands refuse without it.

@@ -101,7 +101,7 @@ void Connect_Click(Form& f)
         connect_to_file(f, *chosen, s.X);
         allocate(s.R, s.N);
         allocate(s.ColNorm2, s.N);
-        s.StorageMode = i16(2);
+        s.StorageMode = FileBacked;
         f.controls.setEnabled(Control::cmdSolution, true);
         f.controls.setEnabled(Control::cmdIter, true);
         f.controls.setText(Control::txtN, FormatInteger(s.N));

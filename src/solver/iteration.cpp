@@ -2,267 +2,290 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "model/arith.h"
 #include "model/numbers.h"
-#include "scratch/column_kernels.h"
 
 namespace quenta {
 
 namespace {
 
-// ---- checked element access, for the plain forms ----
-
-float& at(std::vector<float>& v, int k)
+float& element(std::vector<float>& v, int k)
 {
     if (k < 0 || static_cast<std::size_t>(k) >= v.size())
         throw SubscriptError("subscript out of range");
     return v[static_cast<std::size_t>(k)];
 }
 
-float at(const Matrix& a, int i, int j)
-{
-    if (i < 0 || j < 0 || i > a.order() || j > a.order())
-        throw SubscriptError("subscript out of range");
-    return a(i, j);
-}
-
 bool covers(const std::vector<float>& v, int n) { return v.size() > static_cast<std::size_t>(n); }
 
-[[noreturn]] void fail_nonfinite(float v)
+// A column source gives the routines the columns of [A | b] (column N+1 is b). The fast forms
+// read whole columns: need(i) makes column i available, has(i) tells whether it is at hand
+// without a load, column(i) points at its rows 1..rows(i). The exact forms read one coefficient
+// at a time with at(i, j), which fails where the plain method fails.
+
+// The coefficients in memory: A and B, every row there.
+class MemoryColumns {
+public:
+    explicit MemoryColumns(WorkingState& s) : s_(s) {}
+    bool fast() const
+    {
+        const int N = s_.N;
+        return covers(s_.R, N) && covers(s_.X, N) && covers(s_.ColNorm2, N) && covers(s_.B, N) && s_.A.order() >= N;
+    }
+    void need(int) {}
+    bool has(int) const { return true; }
+    const float* column(int i) const { return i > s_.N ? s_.B.data() + 1 : s_.A.column(i) + 1; }
+    int rows(int) const { return s_.N; }
+    float at(int i, int j)
+    {
+        if (j == s_.N + 1)
+            return element(s_.B, i);
+        if (i < 0 || j < 0 || i > s_.A.order() || j > s_.A.order())
+            throw SubscriptError("subscript out of range");
+        return s_.A(i, j);
+    }
+
+private:
+    WorkingState& s_;
+};
+
+// The coefficients in the scratch file: bands of columns; one record read per exact access.
+class FileColumns {
+public:
+    FileColumns(WorkingState& s, ScratchReader& file, BandSize size) : s_(s), file_(file), band_(s.N, file, size) {}
+    bool fast() const { return covers(s_.R, s_.N) && covers(s_.X, s_.N) && covers(s_.ColNorm2, s_.N); }
+    void need(int i)
+    {
+        if (!band_.holds(i))
+            band_.load(i);
+    }
+    bool has(int i) const { return band_.holds(i); }
+    const float* column(int i) const { return band_.column(i); }
+    int rows(int i) const { return band_.rows(i); }
+    float at(int i, int j) { return file_.geta(static_cast<i16>(i), static_cast<i16>(j), s_.N); }
+
+private:
+    WorkingState& s_;
+    ScratchReader& file_;
+    Band band_;
+};
+
+// ---- the exact forms: every operation in the order of the method, every value stored as it is
+// produced, every index checked. They serve arrays that do not cover 1..N, and they redo the piece
+// of work in which a fast form saw a failure, so that it lands at the exact operation. ----
+
+// Row i of the residual.
+template <class Source> void residual_row(WorkingState& s, Source& src, int i)
 {
-    throw ArithmeticError(std::isnan(v) ? "invalid operation" : "float overflow");
-}
-
-int solution_column(i16 N) { return add16(mul16(2, N), 3); }
-
-void show_x(WorkingState& s, SystemGrid& grid, int i)
-{
-    grid.setText(i, solution_column(s.N), FormatSingle(s.X[static_cast<std::size_t>(i)]));
-}
-
-// ---- the plain forms: every operation in the order of the method, every value stored as it is
-// produced, every index checked. They serve arrays that do not cover 1..N and the exact replay of
-// a piece of work in which the fast forms saw a failure. ----
-
-// Row i of the in-memory residual.
-void erx_row_plain(WorkingState& s, int i)
-{
-    const int N = s.N;
-    at(s.R, i) = -at(s.B, i);
-    for (int j = 1; j <= N; ++j) {
-        float& r = at(s.R, i);
-        r = madd(at(s.A, i, j), at(s.X, j), r);
+    const float b = -src.at(i, s.N + 1);
+    element(s.R, i) = b;
+    for (int j = 1; j <= s.N; ++j) {
+        const float a = src.at(i, j);
+        float& r = element(s.R, i);
+        r = madd(a, element(s.X, j), r);
     }
 }
 
-void erx_file_row_plain(WorkingState& s, ScratchReader& file, int i)
+// Column i of the norms.
+template <class Source> float norm_column(WorkingState& s, Source& src, int i)
 {
-    const i16 N = s.N;
-    at(s.R, i) = -file.getb(static_cast<i16>(i), N);
-    for (int j = 1; j <= N; ++j) {
-        const float a = file.geta(static_cast<i16>(i), static_cast<i16>(j), N);
-        float& r = at(s.R, i);
-        r = madd(a, at(s.X, j), r);
-    }
-}
-
-// Column i of the norms; false after "NoSolution".
-bool norm_column_plain(WorkingState& s, UserDialogs& user, int i)
-{
-    const int N = s.N;
-    at(s.ColNorm2, i) = 0;
-    for (int j = 1; j <= N; ++j) {
-        const float a = at(s.A, j, i);
-        float& c = at(s.ColNorm2, i);
+    element(s.ColNorm2, i) = 0;
+    for (int j = 1; j <= s.N; ++j) {
+        const float a = src.at(j, i);
+        float& c = element(s.ColNorm2, i);
         c = madd(a, a, c);
     }
-    if (at(s.ColNorm2, i) == 0.0f) {
-        user.message("NoSolution");
-        return false;
+    return element(s.ColNorm2, i);
+}
+
+// The chain of step i.
+template <class Source> float step_chain(WorkingState& s, Source& src, int i)
+{
+    float sum = 0;
+    for (int j = 1; j <= s.N; ++j) {
+        const float a = src.at(j, i);
+        sum = madd(element(s.R, j), a, sum);
     }
-    return true;
+    return sum;
 }
 
 // The residual update of step i with step size sv, er rebuilt as it goes.
-void update_plain(WorkingState& s, int i, float sv)
+template <class Source> void step_update(WorkingState& s, Source& src, int i, float sv)
 {
-    const int N = s.N;
     s.er = 0;
-    for (int j = 1; j <= N; ++j) {
-        float& r = at(s.R, j);
-        r = madd(sv, at(s.A, j, i), r);
+    for (int j = 1; j <= s.N; ++j) {
+        const float a = src.at(j, i);
+        float& r = element(s.R, j);
+        r = madd(sv, a, r);
         if (r > s.er)
             s.er = r;
     }
 }
 
-void step_plain(WorkingState& s, SystemGrid& grid, const std::function<void()>& progress)
+// ---- the routines over a column source ----
+
+template <class Source> void residual(WorkingState& s, Source& src)
 {
     const int N = s.N;
-    for (int i = 1; i <= N; ++i) {
-        float sum = 0;
-        for (int j = 1; j <= N; ++j)
-            sum = madd(at(s.R, j), at(s.A, j, i), sum);
-        sum = fdiv(-sum, at(s.ColNorm2, i));
-        float& x = at(s.X, i);
-        x = fadd(sum, x);
-        update_plain(s, i, sum);
-        show_x(s, grid, i);
-        if (progress && i % 64 == 0)
-            progress();
-    }
-}
-
-// ---- the fast forms ----
-
-void erx_memory(WorkingState& s)
-{
-    const int N = s.N;
-    if (!covers(s.R, N) || !covers(s.B, N) || !covers(s.X, N) || s.A.order() < N) {
-        for (int i = 1; i <= N; ++i)
-            erx_row_plain(s, i);
-        return;
-    }
-    // Every row's chain runs over j in order, but the rows advance together, column by column,
-    // so that A is read along its contiguous columns. The sums go to a work vector first: a row
-    // whose chain failed is replayed in the plain order, after the rows before it are stored.
-    const std::size_t n = static_cast<std::size_t>(N);
-    float* t = kernels::work_buffer(n);
-    for (int i = 1; i <= N; ++i)
-        t[i - 1] = -s.B[static_cast<std::size_t>(i)];
-    float unused = 0;
-    for (int j = 1; j <= N; ++j)
-        kernels::update(t, t, s.A.column(j) + 1, s.X[static_cast<std::size_t>(j)], n, unused);
-    const std::size_t bad = kernels::first_nonfinite(t, n);
-    std::memcpy(s.R.data() + 1, t, bad * sizeof(float));
-    if (bad < n) {
-        erx_row_plain(s, static_cast<int>(bad) + 1);
-        fail_nonfinite(t[bad]);  // not reached: the replay fails first
-    }
-}
-
-void erx_file(WorkingState& s, ScratchReader* file)
-{
-    if (file == nullptr)
-        throw FileError("the scratch file is not open");
-    const int N = s.N;
-    if (!covers(s.R, N) || !covers(s.X, N)) {
-        for (int i = 1; i <= N; ++i)
-            erx_file_row_plain(s, *file, i);
-        return;
-    }
-    // Row i is records a(i,1)..a(i,N), b(i), one run of the file. b(i) is read first and lies
-    // last, so the row is usable exactly when its whole run exists.
-    const std::size_t n = static_cast<std::size_t>(N);
-    std::vector<float> row(n + 1);
-    const float* x = s.X.data() + 1;
-    for (int i = 1; i <= N; ++i) {
-        const std::int32_t first = record_of(static_cast<i16>(i), 1, s.N);
-        if (file->readRun(first, N + 1, row.data()) < N + 1)
-            throw FileError("record past the end of the scratch file");
-        const float r = kernels::dot_chain(row.data(), x, n, -row[n]);
-        if (!std::isfinite(r)) {
-            erx_file_row_plain(s, *file, i);
-            fail_nonfinite(r);
+    int done = 0;
+    const std::size_t rows = static_cast<std::size_t>(src.rows(N + 1));  // rows whose b is there
+    if (src.fast() && rows > 0) {
+        // Every row's chain runs over j in order, but the rows advance together, column by column,
+        // so that the matrix is read along its columns. The sums go to a work vector first; from
+        // the first row whose chain failed on, the rows are done exactly.
+        float* t = kernels::work_buffer(rows);
+        src.need(N + 1);
+        const float* b = src.column(N + 1);
+        for (std::size_t k = 0; k < rows; ++k)
+            t[k] = -b[k];
+        float unused;
+        for (int j = 1; j <= N; ++j) {
+            src.need(j);
+            kernels::update(t, t, src.column(j), s.X[static_cast<std::size_t>(j)], rows, unused);
         }
-        s.R[static_cast<std::size_t>(i)] = r;
+        done = static_cast<int>(kernels::first_nonfinite(t, rows));
+        std::memcpy(s.R.data() + 1, t, static_cast<std::size_t>(done) * sizeof(float));
+    }
+    for (int i = done + 1; i <= N; ++i)
+        residual_row(s, src, i);
+}
+
+template <class Source> void norms(WorkingState& s, Source& src, UserDialogs& user, const std::string& zero)
+{
+    const int N = s.N;
+    const bool fast = src.fast();
+    if (fast)
+        s.ColNorm2[1] = 0;  // as the exact form leaves it when the first read fails
+    // Four columns' chains run side by side; their results are stored column by column, so a column
+    // after a zero or failing one is never touched.
+    for (int i = 1; i <= N;) {
+        float c[4];
+        int group = 1;
+        if (fast) {
+            src.need(i);
+            if (i + 3 <= N && src.has(i + 3) && src.rows(i + 3) == N) {
+                kernels::square_chain4(src.column(i), src.column(i + 1), src.column(i + 2), src.column(i + 3),
+                                       static_cast<std::size_t>(N), c);
+                group = 4;
+            } else {
+                c[0] = kernels::chain(src.column(i), src.column(i), static_cast<std::size_t>(src.rows(i)));
+            }
+        }
+        for (int k = 0; k < group; ++k, ++i) {
+            if (fast && std::isfinite(c[k]) && src.rows(i) == N)
+                s.ColNorm2[static_cast<std::size_t>(i)] = c[k];
+            else
+                c[k] = norm_column(s, src, i);
+            if (c[k] == 0.0f) {
+                user.message(zero);
+                return;
+            }
+        }
+    }
+}
+
+// One sweep; X(i) is shown in column `cell` before the residual update of step i when showFirst,
+// after it otherwise.
+template <class Source>
+void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFirst, const SweepOptions& o)
+{
+    const int N = s.N;
+    Kernel best;
+    Kernel& kernel = o.kernel ? *o.kernel : best;
+    const bool fast = src.fast();
+    // The residual update of step i runs in the same pass as the chain of step i+1, which reads the
+    // updated components as they are produced. The new residual goes to the other of two buffers,
+    // so that when the pass sees a failure the residual before it is still at hand for the exact
+    // form. Nothing the pass computes is visible before it is known to be good.
+    std::optional<SweepResidual> res;
+    if (fast)
+        res.emplace(s.R.data() + 1, static_cast<std::size_t>(N));
+    const auto chain = [&](int i) {
+        if (fast) {
+            src.need(i);
+            const float c = kernel.chain(res->current(), src.column(i), static_cast<std::size_t>(src.rows(i)));
+            if (std::isfinite(c) && src.rows(i) == N)
+                return c;
+            res->settle();
+        }
+        return step_chain(s, src, i);
+    };
+    float si = chain(1);
+    for (int i = 1; i <= N; ++i) {
+        const float sv = fdiv(-si, element(s.ColNorm2, i));
+        float& x = element(s.X, i);
+        x = fadd(sv, x);
+        if (showFirst)
+            grid.setText(i, cell, FormatSingle(x));
+        float er = 0, snext = 0;
+        bool chained = false;
+        if (!fast) {
+            step_update(s, src, i, sv);
+        } else {
+            const float* next = i < N && src.has(i + 1) ? src.column(i + 1) : nullptr;
+            if (res->update(kernel, src.column(i), sv, next, er, snext)) {
+                s.er = er;
+                chained = next && std::isfinite(snext) && src.rows(i + 1) == N;
+            } else {
+                step_update(s, src, i, sv);
+            }
+        }
+        if (!showFirst)
+            grid.setText(i, cell, FormatSingle(x));
+        if (o.progress && i % 64 == 0)
+            o.progress();
+        if (i < N)
+            si = chained ? snext : chain(i + 1);
     }
 }
 
 } // namespace
 
-void ERX(WorkingState& s, ScratchReader* file)
+void ERX(WorkingState& s, ScratchReader* file, const SweepOptions& o)
 {
     if (s.N <= 0)
         return;
-    if (s.StorageMode && *s.StorageMode == 1)
-        erx_memory(s);
-    else
-        erx_file(s, file);
+    if (s.StorageMode == InMemory) {
+        MemoryColumns m(s);
+        return residual(s, m);
+    }
+    if (file == nullptr)
+        throw FileError("the scratch file is not open");
+    FileColumns f(s, *file, o.band);
+    residual(s, f);
 }
 
 void NormA(WorkingState& s, UserDialogs& user)
 {
-    const int N = s.N;
-    if (N <= 0)
-        return;
-    if (!covers(s.ColNorm2, N) || s.A.order() < N) {
-        for (int i = 1; i <= N; ++i)
-            if (!norm_column_plain(s, user, i))
-                return;
-        return;
-    }
-    const std::size_t n = static_cast<std::size_t>(N);
-    // Four columns' chains run side by side; their results are stored column by column, so a
-    // column after a zero or failing one is never touched.
-    int i = 1;
-    while (i <= N) {
-        float c[4];
-        int group = 1;
-        if (i + 3 <= N) {
-            kernels::square_chain4(s.A.column(i) + 1, s.A.column(i + 1) + 1, s.A.column(i + 2) + 1,
-                                   s.A.column(i + 3) + 1, n, c);
-            group = 4;
-        } else {
-            c[0] = kernels::square_chain(s.A.column(i) + 1, n);
-        }
-        for (int k = 0; k < group; ++k, ++i) {
-            if (!std::isfinite(c[k])) {
-                norm_column_plain(s, user, i);
-                fail_nonfinite(c[k]);  // not reached: the replay fails first
-            }
-            s.ColNorm2[static_cast<std::size_t>(i)] = c[k];
-            if (c[k] == 0.0f) {
-                user.message("NoSolution");
-                return;
-            }
-        }
-    }
+    MemoryColumns m(s);
+    if (s.N > 0)
+        norms(s, m, user, "NoSolution");
 }
 
-void Step(WorkingState& s, SystemGrid& grid) { Step(s, grid, {}); }
-
-void Step(WorkingState& s, SystemGrid& grid, const std::function<void()>& progress)
+void NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user, const SweepOptions& o)
 {
-    const int N = s.N;
-    if (N <= 0)
+    if (s.N <= 0)
         return;
-    if (!covers(s.X, N) || !covers(s.R, N) || !covers(s.ColNorm2, N) || s.A.order() < N) {
-        step_plain(s, grid, progress);
+    FileColumns f(s, file, o.band);
+    norms(s, f, user, s.msgBadFile);
+}
+
+void Step(WorkingState& s, SystemGrid& grid, const SweepOptions& o)
+{
+    MemoryColumns m(s);
+    if (s.N > 0)
+        sweep(s, m, grid, xColumn(s.N), false, o);
+}
+
+void Step1(WorkingState& s, ScratchReader& file, SystemGrid& grid, const SweepOptions& o)
+{
+    if (s.N <= 0)
         return;
-    }
-    // The residual update of step i runs in the same pass as the chain of step i+1, which reads
-    // the updated components as they are produced. The new residual goes to the other of two
-    // buffers, so that when the pass sees a failure the residual before it is still at hand and
-    // the step is replayed in the plain order. Nothing the pass computes is visible before it is
-    // known to be good.
-    const std::size_t n = static_cast<std::size_t>(N);
-    kernels::SweepResidual res(s.R.data() + 1, n);
-    float si = kernels::dot_chain(res.current(), s.A.column(1) + 1, n);
-    if (!std::isfinite(si))
-        fail_nonfinite(si);
-    for (int i = 1; i <= N; ++i) {
-        const std::size_t ui = static_cast<std::size_t>(i);
-        const float sv = fdiv(-si, s.ColNorm2[ui]);
-        s.X[ui] = fadd(sv, s.X[ui]);
-        const float* next = i < N ? s.A.column(i + 1) + 1 : nullptr;
-        float er = 0, snext = 0;
-        if (!res.update(s.A.column(i) + 1, sv, next, er, snext)) {
-            update_plain(s, i, sv);
-            throw ArithmeticError("float overflow");  // not reached: the replay fails first
-        }
-        s.er = er;
-        show_x(s, grid, i);
-        if (progress && i % 64 == 0)
-            progress();
-        if (next) {
-            if (!std::isfinite(snext))
-                fail_nonfinite(snext);
-            si = snext;
-        }
-    }
+    FileColumns f(s, file, o.band);
+    sweep(s, f, grid, xColumn(s.N, true), true, o);
 }
 
 } // namespace quenta

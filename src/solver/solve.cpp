@@ -7,7 +7,6 @@
 
 #include "model/errors.h"
 #include "model/numbers.h"
-#include "scratch/file_iteration.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 
@@ -56,8 +55,8 @@ void show_duration(Controls& c, Clock::time_point start)
     c.setText(Control::txtTime, FormatSingle(static_cast<float>(seconds)));
 }
 
-bool in_memory(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 1; }
-bool file_backed(const WorkingState& s) { return s.StorageMode && *s.StorageMode == 2; }
+bool in_memory(const WorkingState& s) { return s.StorageMode == InMemory; }
+bool file_backed(const WorkingState& s) { return s.StorageMode == FileBacked; }
 
 // The file-backed mode after a Connect that did not read the whole system: the scratch file
 // holds old or partial records, so nothing is solved. True when the command must end.
@@ -127,9 +126,9 @@ void load_grid(WorkingState& s, const SystemGrid& grid)
     const int N = s.N;
     for (int i = 1; i <= N; ++i) {
         for (int j = 1; j <= N; ++j)
-            s.A(i, j) = ParseSingle(grid.text(i, sub16(mul16(2, j), 1)));
-        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 1)));
-        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, add16(mul16(2, N), 3)));
+            s.A(i, j) = ParseSingle(grid.text(i, aColumn(j)));
+        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, bColumn(s.N)));
+        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, xColumn(s.N)));
     }
 }
 
@@ -151,7 +150,8 @@ void cmdSolution_Click(Form& f)
     const Clock::time_point start = Clock::now();
     BusyScope busy(c);
     Progress progress(c);
-    const std::function<void()> tick = [&progress] { progress.tick(); };
+    SweepOptions options;
+    options.progress = [&progress] { progress.tick(); };
 
     if (in_memory(s)) {
         if (!build_from_grid(f))
@@ -159,7 +159,7 @@ void cmdSolution_Click(Form& f)
         try {
             ERX(s, nullptr);
             NormA(s, f.user);
-            sweep_until_done(f, [&] { Step(s, f.grid, tick); }, progress);
+            sweep_until_done(f, [&] { Step(s, f.grid, options); }, progress);
         } catch (const QuentaError&) {
             return;  // a failed sweep ends the run silently; what it stored stays
         } catch (const std::bad_alloc&) {
@@ -169,9 +169,9 @@ void cmdSolution_Click(Form& f)
         try {
             allocate_file_arrays(s);
             ScratchReader file(f.dir.scratch());
-            ERX(s, &file);
-            NormA1(s, file, f.user);
-            sweep_until_done(f, [&] { Step1(s, file, f.grid, tick); }, progress);
+            ERX(s, &file, options);
+            NormA1(s, file, f.user, options);
+            sweep_until_done(f, [&] { Step1(s, file, f.grid, options); }, progress);
         } catch (const FileError&) {
             f.user.message(s.msgBadFile);
             return;
@@ -193,7 +193,8 @@ void cmdIter_Click(Form& f)
     const Clock::time_point start = Clock::now();
     BusyScope busy(c);
     Progress progress(c);
-    const std::function<void()> tick = [&progress] { progress.tick(); };
+    SweepOptions options;
+    options.progress = [&progress] { progress.tick(); };
 
     try {
         if (in_memory(s)) {
@@ -203,18 +204,18 @@ void cmdIter_Click(Form& f)
                 ERX(s, nullptr);
                 NormA(s, f.user);
             }
-            Step(s, f.grid, tick);
+            Step(s, f.grid, options);
             c.setText(Control::txtEr, FormatSingle(s.er));
         } else if (file_backed(s)) {
             try {
                 if (s.iter == 1) {
                     allocate_file_arrays(s);
                     ScratchReader file(f.dir.scratch());
-                    ERX(s, &file);
-                    NormA1(s, file, f.user);
+                    ERX(s, &file, options);
+                    NormA1(s, file, f.user, options);
                 }
                 ScratchReader file(f.dir.scratch());
-                Step1(s, file, f.grid, tick);
+                Step1(s, file, f.grid, options);
                 c.setText(Control::txtEr, FormatSingle(s.er));
             } catch (const FileError&) {
                 f.user.message(s.msgBadFile);

@@ -253,8 +253,8 @@ TEST(MainWindow, SamplesAreWrittenOnTheFirstStartOnly)
         EXPECT_TRUE(app.user.messages.empty());
     }
     // Nor into an empty folder of its own; a comma locale starts with its own separator.
-    setDecimalSeparator(",");
     {
+        DecimalSeparator comma(",");
         Started app(emptyDataFolder);
         EXPECT_TRUE(QDir(app.dir.file("data")).isEmpty());
         EXPECT_EQ(app.state().N, 0);
@@ -262,7 +262,6 @@ TEST(MainWindow, SamplesAreWrittenOnTheFirstStartOnly)
         EXPECT_EQ(app.state().eps, 0.5f);
         EXPECT_TRUE(app.user.messages.empty()) << "no msgFormat at start-up";
     }
-    setDecimalSeparator(".");
 }
 
 TEST(MainWindow, DataFolderThatCannotBeMadeStillOpensTheWindow)

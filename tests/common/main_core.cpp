@@ -7,6 +7,6 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    quenta::setDecimalSeparator(".");
+    const quenta::DecimalSeparator point(".");
     return RUN_ALL_TESTS();
 }

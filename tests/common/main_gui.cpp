@@ -8,6 +8,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    quenta::setDecimalSeparator(".");
+    const quenta::DecimalSeparator point(".");
     return RUN_ALL_TESTS();
 }

@@ -35,24 +35,20 @@ std::vector<V> parse_sample(const std::string& bytes)
     return lines;
 }
 
-struct Samples : ::testing::Test {
-    void TearDown() override { setDecimalSeparator(""); }
-};
-
 // Two first starts (one over an old sample2.txt, replaced without a question) write the same
 // files; a comma locale writes the same values with commas.
-TEST_F(Samples, FourFilesOfGrowingOrderTheSameOnEveryStart)
+TEST(Samples, FourFilesOfGrowingOrderTheSameOnEveryStart)
 {
-    setDecimalSeparator(".");
     FilesEnv a, b;
     a.state.N = 3;
     create_samples(a.form);
     b.dir.write("data/sample2.txt", "old");
     create_samples(b.form);
-    setDecimalSeparator(",");
     FilesEnv comma;
-    create_samples(comma.form);
-    setDecimalSeparator(".");
+    {
+        DecimalSeparator separator(",");
+        create_samples(comma.form);
+    }
     EXPECT_EQ(a.state.N, 256);
     EXPECT_TRUE(b.user.messages.empty());
     EXPECT_EQ(QDir(a.data("")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

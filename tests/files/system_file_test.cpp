@@ -94,9 +94,8 @@ TEST(GetSolution, ReadsWithTheUsersDecimalSeparator)
     e.state.N = 2;
     e.dir.write("data/solutions/s.txt", "0,5 2\r\n");
     std::vector<float> x;
-    setDecimalSeparator(",");
+    DecimalSeparator comma(",");
     get_solution(e.form, e.data("s.txt"), x);
-    setDecimalSeparator("");
     EXPECT_EQ(x, (std::vector<float>{0, 0.5f, 2}));
     EXPECT_TRUE(e.user.messages.empty());
 }

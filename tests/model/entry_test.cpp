@@ -25,7 +25,6 @@ const Control entryButtons[] = {Control::cmdA, Control::cmdB, Control::cmdSoluti
 
 class Entry : public ::testing::Test {
 protected:
-    void TearDown() override { setDecimalSeparator("."); }
     void acceptN(const std::string& text) { set(Control::txtN, text); cmdN_Click(f.form); }
     void acceptA(int i, int j, const std::string& text)
     {
@@ -125,7 +124,7 @@ TEST_F(Entry, AcceptAAndBWriteTheTextAsTypedOrRefuseIt)
 
 TEST_F(Entry, AcceptUsesTheUsersSeparator)
 {
-    setDecimalSeparator(",");
+    DecimalSeparator comma(",");
     acceptN("2");
     acceptA(1, 1, "1,5"); acceptB(1, "-0,25E1");
     EXPECT_TRUE(f.user.messages.empty());

@@ -23,16 +23,12 @@ class Numbers : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setDecimalSeparator(".");
         static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
         saved_ = uselocale(c);
     }
-    void TearDown() override
-    {
-        uselocale(saved_);
-        setDecimalSeparator(".");
-    }
+    void TearDown() override { uselocale(saved_); }
     locale_t saved_{};
+    DecimalSeparator point{"."};
 };
 
 TEST_F(Numbers, ParseIntegerRoundsTheDecimalValueTiesToEven)
@@ -132,7 +128,7 @@ TEST_F(Numbers, FormatSingleAgreesWithPrintfOnRandomFloats)
 TEST_F(Numbers, TheUsersSeparatorInBothDirections)
 {
     for (const std::string sep : {",", "\xd9\xab"}) {  // a comma, and U+066B ARABIC DECIMAL SEPARATOR
-        setDecimalSeparator(sep);
+        DecimalSeparator inner(sep);
         EXPECT_EQ(decimalSeparator(), sep);
         EXPECT_EQ(ParseSingle(" -2" + sep + "5E-1 "), -0.25f);
         EXPECT_EQ(ParseInteger("2" + sep + "5"), 2);
@@ -144,10 +140,9 @@ TEST_F(Numbers, TheUsersSeparatorInBothDirections)
         EXPECT_EQ(FormatSingle(-2.0f), "-2");
         EXPECT_EQ(FormatTenth(256), "25" + sep + "6");
     }
+    EXPECT_EQ(decimalSeparator(), ".");  // the outer one again
+    DecimalSeparator arabic("\xd9\xab");
     EXPECT_THROW(ParseSingle("1\xd9" "5"), ConversionError);  // half a separator
-    setDecimalSeparator("");  // back to the system's own
-    EXPECT_FALSE(decimalSeparator().empty());
-    EXPECT_EQ(FormatSingle(0.5f), "0" + decimalSeparator() + "5");
 }
 
 TEST(Int16, HelpersRaiseOutsideTheRange)

@@ -44,19 +44,19 @@ TEST(WorkingArrays, VectorsKeepOrClearAndInjectedFailuresLeaveThemAsTheyWere)
 
     v[1] = 4.0f;
     Matrix a;
-    alloc_testing::failAllocationsAfter(2);
-    EXPECT_NO_THROW(a.allocate(3));
-    EXPECT_NO_THROW(allocate(v, 3, true));
-    EXPECT_THROW(allocate(v, 8), MemoryError);
-    EXPECT_THROW(a.allocate(8), MemoryError);
-    alloc_testing::resetAllocationFailures();
+    {
+        AllocationFailures two(2);
+        EXPECT_NO_THROW(a.allocate(3));
+        EXPECT_NO_THROW(allocate(v, 3, true));
+        EXPECT_THROW(allocate(v, 8), MemoryError);
+        EXPECT_THROW(a.allocate(8), MemoryError);
+    }
     EXPECT_EQ(v.size(), 4u);
     EXPECT_EQ(v[1], 4.0f);
     EXPECT_EQ(a.order(), 3);
     EXPECT_NO_THROW(allocate(v, 8));
-    alloc_testing::failAllocationsAfter(0);
+    AllocationFailures none(0);
     EXPECT_THROW(allocate(v, 1), MemoryError);
-    alloc_testing::resetAllocationFailures();
 }
 
 TEST(MessageTable, TextsAreExact)

@@ -10,8 +10,6 @@
 #include <random>
 
 #include "reference.h"
-#include "scratch/band_size.h"
-#include "scratch/column_kernels.h"
 
 namespace quenta {
 namespace {
@@ -30,17 +28,46 @@ TEST(MultiplyAdd, DoubleProductPlusAddendNotAFusedFloatOperationAndNoFlushToZero
     EXPECT_THROW(fdiv(0.0f, 0.0f), ArithmeticError);
     EXPECT_THROW(fdiv(1.0f, 0.0f), ArithmeticError);
 
-    // The sweep's loops, in their vector part and their tail: (u, v, w) and a subnormal result.
-    for (const auto& [s, a, in, expected] : {std::array{u, v, w, 0x1.000004p+0f}, {0x1p-10f, 0x1p-130f, 0.0f, 0x1p-140f}}) {
-        const std::vector<float> as(5, a), ins(5, in), zeros(5, 0.0f);
-        std::vector<float> out(5);
+    // The sweep's loops in their vector part and their tail, with both kernels: (u, v, w) and a
+    // subnormal result in the update; in the chains, a link that rounds otherwise under a fused
+    // multiply-add, in the vector part and in the tail, which the fused kernel redoes exactly.
+    for (const Kernel::Kind kind : {Kernel::Exact, Kernel::Fused}) {
+        Kernel k(kind);
+        for (const auto& [s, a, in, expected] : {std::array{u, v, w, 0x1.000004p+0f}, {0x1p-10f, 0x1p-130f, 0.0f, 0x1p-140f}}) {
+            const std::vector<float> as(5, a), ins(5, in), zeros(5, 0.0f);
+            std::vector<float> out(5);
+            float er = 0, snext = 0;
+            ASSERT_TRUE(kernels::update(ins.data(), out.data(), as.data(), s, 5, er));
+            EXPECT_EQ(out, std::vector<float>(5, expected));
+            EXPECT_EQ(er, expected);
+            EXPECT_EQ(kernels::chain(&s, &a, 1, in), expected);
+            ASSERT_TRUE(k.update(ins.data(), out.data(), zeros.data(), 1.0f, as.data(), 5, er, snext));
+            EXPECT_EQ(snext, kernels::chain(ins.data(), as.data(), 5));
+        }
+        for (std::size_t at : {0, 3}) {
+            std::vector<float> r(5, 0.0f), b(5, 0.0f), out(5);
+            r[at] = 1, b[at] = w, r[at + 1] = u, b[at + 1] = v;
+            EXPECT_EQ(k.chain(r.data(), b.data(), 5), 0x1.000004p+0f) << at;
+            float er = 0, snext = 0;
+            ASSERT_TRUE(k.update(r.data(), out.data(), b.data(), 0.0f, b.data(), 5, er, snext));
+            EXPECT_EQ(snext, 0x1.000004p+0f) << at;
+        }
+        // Ordinary values leave nothing to redo; a component out of range fails the update, in the
+        // vector part and in the tail.
+        std::vector<float> r(9), out(9);
+        for (std::size_t j = 0; j < 9; ++j)
+            r[j] = 1.0f / float(j + 3);
         float er = 0, snext = 0;
-        ASSERT_TRUE(kernels::update(ins.data(), out.data(), as.data(), s, 5, er));
-        EXPECT_EQ(out, std::vector<float>(5, expected));
-        EXPECT_EQ(er, expected);
-        EXPECT_EQ(kernels::dot_chain(&s, &a, 1, in), expected);
-        ASSERT_TRUE(kernels::update_dot(ins.data(), out.data(), zeros.data(), 1.0f, as.data(), 5, er, snext));
-        EXPECT_EQ(snext, kernels::dot_chain(ins.data(), as.data(), 5));
+        EXPECT_EQ(k.chain(r.data(), r.data(), 9), kernels::chain(r.data(), r.data(), 9));
+        ASSERT_TRUE(k.update(r.data(), out.data(), r.data(), 0.5f, r.data(), 9, er, snext));
+        EXPECT_EQ(snext, kernels::chain(out.data(), r.data(), 9));
+        for (std::size_t at : {2, 8}) {
+            r[at] = 0x1p127f;
+            EXPECT_FALSE(k.update(r.data(), out.data(), r.data(), 2.0f, r.data(), 9, er, snext)) << at;
+            EXPECT_FALSE(kernels::update(r.data(), out.data(), r.data(), 2.0f, 9, er)) << at;
+            r[at] = 1.0f;
+        }
+        EXPECT_EQ(k.redone(), k.kind() == Kernel::Fused ? 4u : 0u);
     }
 }
 
@@ -168,10 +195,9 @@ std::vector<Snapshot> numbers_only(std::vector<Snapshot> v)
 
 class SweepProperty : public ::testing::Test {
 protected:
-    void TearDown() override { band_size::setBytes(0), band_size::setTwoReaderRecords(0); }
-
     // The solver's file-backed runs with bands of one column, of three and of the default size,
-    // read by one and by two threads, all against the plain run; returns the plain run.
+    // read by one and by two threads, with the two kernels in turn, all against the plain run;
+    // returns the plain run.
     std::vector<Snapshot> check_file(const System& sys, Plan r)
     {
         r.file = true;
@@ -179,13 +205,12 @@ protected:
         const auto plain = reference::run(path, sys, r);
         r.plain = false;
         const std::size_t stride = (std::size_t(sys.n) + 3) / 4 * 4 + 16;
-        for (std::size_t band : {std::size_t(0), std::size_t(1), 3 * stride * sizeof(float)})
-            for (std::int64_t twoReaders : {0, 1}) {
-                band_size::setBytes(band);
-                band_size::setTwoReaderRecords(twoReaders);
+        for (std::size_t band : {BandSize().bytes, std::size_t(1), 3 * stride * sizeof(float)})
+            for (std::int64_t twoReaders : {BandSize().twoReaderRecords, std::int64_t(1)}) {
+                r.band = {band, twoReaders};
+                r.kernel = (band + std::size_t(twoReaders)) % 2 ? Kernel::Fused : Kernel::Exact;
                 EXPECT_EQ(reference::run(path, sys, r), plain) << "band bytes " << band << ", two readers " << twoReaders;
             }
-        band_size::setBytes(0), band_size::setTwoReaderRecords(0);
         return plain;
     }
 
@@ -208,6 +233,8 @@ TEST_F(SweepProperty, FastRoutinesMatchThePlainMethodInBothModes)
             SCOPED_TRACE(::testing::Message() << "seed " << seed << ", n " << n << ", flavour " << flavour);
 
             const auto memory = reference::run(path, sys, r);
+            r.kernel = Kernel::Fused;
+            ASSERT_EQ(memory, reference::run(path, sys, r));
             r.plain = true;
             ASSERT_EQ(memory, reference::run(path, sys, r));
             const auto file = check_file(sys, r);

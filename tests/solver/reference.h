@@ -17,7 +17,6 @@
 #include "common/temp_dir.h"
 #include "model/arith.h"
 #include "model/numbers.h"
-#include "scratch/file_iteration.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 
@@ -156,6 +155,8 @@ struct Plan {
     long long keep = -1;      // file-backed: the scratch file cut to this many records...
     int cutAt = 0;            // ...before this call (0 the residual, 1 the norms, 2.. the sweeps)
     std::vector<float> skew;  // factors applied to the norms once they are built
+    Kernel::Kind kernel = Kernel::Exact;
+    BandSize band;
     Plan(bool file = false, bool plain = false, int sweeps = 6) : file(file), plain(plain), sweeps(sweeps) {}
 };
 
@@ -173,6 +174,8 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
         write_scratch(scratch, sys);
         f = std::make_unique<ScratchReader>(scratch);
     }
+    Kernel kernel(r.kernel);
+    const SweepOptions o{&kernel, r.band, {}};
     const Coefficient c = [&](int i, int j) {
         return r.file ? f->geta(i16(i), i16(j), s.N) : j > s.N ? s.B[std::size_t(i)] : s.A(i, j);
     };
@@ -185,12 +188,12 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
         }
         const std::string failure = outcome([&] {
             if (call == 0)
-                r.plain ? ERX(s, c) : quenta::ERX(s, f.get());
+                r.plain ? ERX(s, c) : quenta::ERX(s, f.get(), o);
             else if (call == 1)
                 r.plain ? NormA(s, c, user, r.file ? s.msgBadFile : "NoSolution")
-                        : r.file ? NormA1(s, *f, user) : quenta::NormA(s, user);
+                        : r.file ? NormA1(s, *f, user, o) : quenta::NormA(s, user);
             else
-                r.plain ? Step(s, c, grid, r.file) : r.file ? Step1(s, *f, grid) : quenta::Step(s, grid);
+                r.plain ? Step(s, c, grid, r.file) : r.file ? Step1(s, *f, grid, o) : quenta::Step(s, grid, o);
             for (std::size_t i = 1; call == 1 && i < r.skew.size() && i <= std::size_t(s.N); ++i)
                 s.ColNorm2[i] *= r.skew[i];
         });

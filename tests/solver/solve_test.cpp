@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "reference.h"
 #include "solver/solve.h"
@@ -48,8 +49,6 @@ struct WatchingControls : testing::FakeControls {
 
 class SolveCommands : public ::testing::TestWithParam<bool> {
 protected:
-    void TearDown() override { alloc_testing::resetAllocationFailures(); }
-
     bool fileBacked() const { return GetParam(); }
     void setUp(const System& sys) { enter(f, dir, sys, GetParam()); }
     std::string solution(int i) const { return f.grid.text(i, fileBacked() ? 1 : 2 * f.state.N + 3); }
@@ -137,10 +136,11 @@ TEST_P(SolveCommands, RunsThatEndEarly)
     const std::string zeroColumn = fileBacked() ? f.state.msgBadFile : "NoSolution";
     const std::string noMemory = fileBacked() ? "" : f.state.msgNoMemory;
     const auto noChecks = [] {};
+    std::optional<AllocationFailures> failures;
     const auto failAllocations = [&](int k) {
         setUp(triangular);
         f.state.iter = 4;
-        alloc_testing::failAllocationsAfter(k);
+        failures.emplace(k);
     };
     const Case cases[] = {
         // The message, then the sweep fails after X(1) moved.
@@ -152,7 +152,6 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         {"no memory later", 'b', [&] { failAllocations(2); }, {true}, noMemory, noChecks},
         {"no memory in Next Iteration", 'b', [&] { failAllocations(1), f.state.iter = 1; }, {false}, noMemory,
          [&] {
-             alloc_testing::resetAllocationFailures();
              cmdIter_Click(form);  // nothing is left half-done
              EXPECT_EQ(f.state.iter, 2);
              EXPECT_EQ(text(Control::txtEr), "0.5");
@@ -185,7 +184,7 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         const std::string er = text(Control::txtEr);
         for (bool find : c.clicks)
             find ? cmdSolution_Click(form) : cmdIter_Click(form);
-        alloc_testing::resetAllocationFailures();
+        failures.reset();
         EXPECT_EQ(f.user.messages, std::vector<std::string>(c.message.empty() ? 0 : c.clicks.size(), c.message));
         EXPECT_EQ(f.state.iter, c.iter);
         EXPECT_EQ(text(Control::txtEr), er);
