@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quenta::fuzz::Input in(data, size);
     const std::uint8_t mode = in.u8();
     const std::string& sep = separators[mode & 3];
-    setDecimalSeparator(sep);
+    const DecimalSeparator scope(sep);
     if (mode & 4)
         checkFormat(std::bit_cast<float>(in.u32()), sep);
     else

@@ -67,7 +67,7 @@ QString memoryFolder()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     static QCoreApplication app(*argc, *argv);
-    setDecimalSeparator(".");
+    static const DecimalSeparator dot(".");  // for every input, on this thread
     programDir = memoryFolder() + "/quenta_fuzz_" + QString::number(QCoreApplication::applicationPid());
     QDir().mkpath(programDir + "/data/solutions");
     std::atexit([] { QDir(programDir).removeRecursively(); });
