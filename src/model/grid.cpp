@@ -302,6 +302,7 @@ struct SystemGrid::Store {
     std::vector<int> usedRows;           // rows with entries, in the order first written
     Arena arena;
     std::uint64_t garbage = 0;           // bytes of records no cell refers to any more
+    std::uint64_t minGarbage = 0;        // the store is compacted only once garbage reaches this
     std::size_t slotBytes = 0;
 
     // ---- entries
@@ -459,9 +460,8 @@ struct SystemGrid::Store {
 
     void maybeCompact()
     {
-        constexpr std::uint64_t MinGarbage = 1u << 20;
         const std::uint64_t live = arena.used() - garbage;
-        if (garbage < MinGarbage || garbage < live / 4)
+        if (garbage < minGarbage || garbage < live / 4)
             return;
         compact();
     }
@@ -601,7 +601,10 @@ private:
 
 } // namespace
 
-SystemGrid::SystemGrid(QObject* parent) : QAbstractTableModel(parent), store_(new Store) {}
+SystemGrid::SystemGrid(QObject* parent, std::uint64_t minGarbage) : QAbstractTableModel(parent), store_(new Store)
+{
+    store_->minGarbage = minGarbage;
+}
 
 SystemGrid::~SystemGrid() { delete store_; }
 

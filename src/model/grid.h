@@ -8,6 +8,7 @@
 // cells of rows 1.. and columns 1.. as its data, and row 0 / column 0 through headerData;
 // the corner cell (0, 0) is cornerText().
 #include <QAbstractTableModel>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +24,9 @@ public:
     static constexpr int MaxRows = 32767;
     static constexpr int MaxCols = 32767;
 
-    explicit SystemGrid(QObject* parent = nullptr);
+    // The store is compacted when the bytes of texts no cell refers to any more reach both
+    // minGarbage and a quarter of the live texts.
+    explicit SystemGrid(QObject* parent = nullptr, std::uint64_t minGarbage = std::uint64_t(1) << 20);
     ~SystemGrid() override;
 
     int rows() const;
