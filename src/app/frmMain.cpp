@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
 #include <QTableView>
@@ -116,6 +118,7 @@ frmMain::frmMain(const QString& programDir, UserDialogs* dialogs, QWidget* paren
 
 frmMain::~frmMain()
 {
+    stopRun();
     if (busy_)
         QApplication::restoreOverrideCursor();
 }
@@ -250,28 +253,98 @@ void frmMain::createMenus()
 template <class Command>
 void frmMain::run(Command&& command)
 {
-    // Every command handles the failures it expects; this only keeps an unforeseen one from
-    // taking the program down with the event loop.
-    // While a command runs the view and its headers do not follow the grid cell by cell (Open
-    // writes N² cells, and views reacting to each one triple its time); the grid is painted
-    // whole when the command ends, and the solve commands repaint it themselves while they run.
-    // Layout changes still reach the view as they happen.
-    QObject* const followers[] = {msfgData_, msfgData_->horizontalHeader(), msfgData_->verticalHeader()};
-    bool detached[3] = {};
-    for (int k = 0; k < 3; ++k)
-        detached[k] = QObject::disconnect(grid_, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)),
-                                          followers[k], SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
+    // Every command handles the failures it expects; this keeps an unforeseen one from taking the
+    // program down with the event loop, and reports it.
+    // The grid announces what a command writes once, when it ends: Open writes N² cells, and views
+    // reacting to each one triple its time. Layout changes still reach the view as they happen.
+    grid_->beginBulk();
     try {
         command();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        qWarning("Quenta: a command ended by an unexpected failure: %s", e.what());
     } catch (...) {
+        qWarning("Quenta: a command ended by an unexpected failure of unknown type");
     }
-    for (int k = 0; k < 3; ++k)
-        if (detached[k])
-            QObject::connect(grid_, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)), followers[k],
-                             SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
+    grid_->endBulk();
     msfgData_->viewport()->update();
     setBusy(false);
+}
+
+QList<QObject*> frmMain::systemCommands() const
+{
+    QList<QObject*> list = {txtN_, cmdN_, txtA_, cmdA_, txtB_, cmdB_, txtEps_, cmdIter_, Open_, Save_, Connect_};
+    for (int k = 0; k < 3; ++k)
+        list << txtIndex_[k] << cmdUp_[k] << cmdDown_[k];
+    return list;
+}
+
+void frmMain::startRun(SolveRun::Command command)
+{
+    if (run_)
+        return;
+    run_ = std::make_unique<SolveRun>(form_, command);
+    connect(run_.get(), &SolveRun::snapshot, this, &frmMain::showSnapshot, Qt::QueuedConnection);
+    connect(run_.get(), &SolveRun::finished, this, [this] { finishRun(); }, Qt::QueuedConnection);
+    enabledBeforeRun_.clear();
+    for (QObject* o : systemCommands()) {
+        if (auto* w = qobject_cast<QWidget*>(o)) {
+            enabledBeforeRun_.emplace_back(o, !w->testAttribute(Qt::WA_Disabled));
+            w->setEnabled(false);
+        } else if (auto* a = qobject_cast<QAction*>(o)) {
+            enabledBeforeRun_.emplace_back(o, a->isEnabled());
+            a->setEnabled(false);
+        }
+    }
+    cmdSolution_->setText(QStringLiteral("Stop"));
+    stopKey_->setEnabled(true);
+    grid_->beginBulk();
+    run_->start();
+}
+
+void frmMain::showSnapshot()
+{
+    if (!run_)
+        return;
+    run_->apply(*this);
+    grid_->flushBulk();
+}
+
+void frmMain::finishRun(bool showMessages)
+{
+    if (!run_ || !run_->done())
+        return;  // a late notice of a run that stopRun() already finished
+    run_->wait();
+    const std::unique_ptr<SolveRun> run = std::move(run_);
+    for (const auto& [o, enabled] : enabledBeforeRun_) {
+        if (auto* w = qobject_cast<QWidget*>(o))
+            w->setEnabled(enabled);
+        else if (auto* a = qobject_cast<QAction*>(o))
+            a->setEnabled(enabled);
+    }
+    enabledBeforeRun_.clear();
+    run->apply(*this);
+    grid_->endBulk();
+    cmdSolution_->setText(QStringLiteral("Find  solution"));
+    stopKey_->setEnabled(false);
+    if (showMessages)
+        for (const std::string& m : run->takeMessages())
+            dialogs_.message(m);
+    emit runFinished();
+}
+
+void frmMain::stopRun()
+{
+    if (!run_)
+        return;
+    run_->stop();
+    run_->wait();
+    finishRun(false);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    stopRun();
+    QMainWindow::closeEvent(event);
 }
 
 void frmMain::connectCommands()
@@ -283,8 +356,19 @@ void frmMain::connectCommands()
         connect(cmdUp_[k], &QPushButton::clicked, this, [this, k] { run([this, k] { cmdUp_Click(form_, k); }); });
         connect(cmdDown_[k], &QPushButton::clicked, this, [this, k] { run([this, k] { cmdDown_Click(form_, k); }); });
     }
-    connect(cmdSolution_, &QPushButton::clicked, this, [this] { run([this] { cmdSolution_Click(form_); }); });
-    connect(cmdIter_, &QPushButton::clicked, this, [this] { run([this] { cmdIter_Click(form_); }); });
+    connect(cmdSolution_, &QPushButton::clicked, this, [this] {
+        if (run_)
+            run_->stop();
+        else
+            startRun(&cmdSolution_Click);
+    });
+    connect(cmdIter_, &QPushButton::clicked, this, [this] { startRun(&cmdIter_Click); });
+    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey_->setEnabled(false);
+    connect(stopKey_, &QShortcut::activated, this, [this] {
+        if (run_)
+            run_->stop();
+    });
 
     connect(Open_, &QAction::triggered, this, [this] { run([this] { Open_Click(form_); }); });
     connect(Save_, &QAction::triggered, this, [this] { run([this] { Save_Click(form_); }); });

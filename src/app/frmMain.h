@@ -10,6 +10,7 @@
 #include "model/form.h"
 #include "model/grid.h"
 #include "model/state.h"
+#include "app/solve_run.h"
 
 class QAction;
 class QFrame;
@@ -17,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QShortcut;
 class QTableView;
 
 namespace quenta {
@@ -49,6 +51,10 @@ public:
     Form& form() { return form_; }
     const ProgramDir& programDir() const { return form_.dir; }
 
+    // Whether a solve runs on the worker now; stopRun() stops it and waits until it has ended.
+    bool running() const { return run_ != nullptr; }
+    void stopRun();
+
     QWidget* control(Control c) const;
     QTableView* gridView() const { return msfgData_; }
 
@@ -65,8 +71,13 @@ public:
     static QFont windowFont();
     static QFont boldFont();
 
+signals:
+    // A solve on the worker has ended and the window shows its outcome (messages included).
+    void runFinished();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Forwards to the dialogs installed now, so that Form keeps one reference for its life.
@@ -95,6 +106,13 @@ private:
     // Runs a command as one event: a failure that escapes it ends it without a message.
     template <class Command> void run(Command&& command);
 
+    // A solve command on the worker: the commands that could touch the system are disabled and
+    // "Find  solution" reads "Stop" until finishRun().
+    void startRun(SolveRun::Command command);
+    void showSnapshot();
+    void finishRun(bool showMessages = true);
+    QList<QObject*> systemCommands() const;
+
     QLineEdit* lineEdit(Control c) const;
     QPushButton* button(Control c) const;
 
@@ -105,6 +123,9 @@ private:
     Form form_;
     double scale_ = 1.0;
     bool busy_ = false;
+    std::unique_ptr<SolveRun> run_;
+    std::vector<std::pair<QObject*, bool>> enabledBeforeRun_;
+    QShortcut* stopKey_ = nullptr;
 
     QWidget* client_ = nullptr;
     std::vector<Placed> placed_;
