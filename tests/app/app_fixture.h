@@ -81,10 +81,11 @@ struct Started {
     void waitRun()
     {
         QSignalSpy ended(window.get(), &frmMain::runFinished);
-        if (window->running())
+        if (window->running()) {
             ASSERT_TRUE(ended.wait(60000));
+        }
     }
-    void click(Control c) { click(qobject_cast<QPushButton*>(window->control(c))); }
+    void click(Control c, int times = 1) { click(qobject_cast<QPushButton*>(window->control(c)), times); }
     void menu(const char* action)
     {
         QAction* a = window->findChild<QAction*>(QString::fromLatin1(action));
