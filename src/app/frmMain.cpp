@@ -410,12 +410,7 @@ void frmMain::placeControls()
     while (!captionsFitAt(scale_) && scale_ < 4.0)
         scale_ += 0.01;
 
-    for (const Placed& p : placed_)
-        p.widget->setGeometry(px(p.twips.x(), scale_), px(p.twips.y(), scale_), px(p.twips.width(), scale_),
-                              px(p.twips.height(), scale_));
-    // A one-pixel rule centred on its x.
-    const int x = px(Line1X, scale_);
-    Line1_->setGeometry(x - 1, px(Line1Top, scale_), 3, px(Line1Bottom, scale_) - px(Line1Top, scale_));
+    layoutClient();
 
     // The fixed column is wide enough for the corner's "System" and "Solution".
     const QFontMetrics fm(msfgData_->font());
@@ -426,8 +421,29 @@ void frmMain::placeControls()
     msfgData_->horizontalHeader()->setDefaultSectionSize(px(GridColumnTwips, scale_));
     msfgData_->verticalHeader()->setDefaultSectionSize(std::max(px(GridRowTwips, scale_), fm.height() + 4));
 
-    client_->setFixedSize(px(ClientWidthTwips, scale_), px(ClientHeightTwips, scale_));
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window opens at the size of the twips layout, which is also its smallest.
+    client_->setMinimumSize(px(ClientWidthTwips, scale_), px(ClientHeightTwips, scale_));
+    resize(minimumSizeHint());
+}
+
+void frmMain::layoutClient()
+{
+    // What the client area has beyond its smallest size goes to the grid; the controls below it
+    // keep their places relative to its bottom edge.
+    const int dw = std::max(0, client_->width() - px(ClientWidthTwips, scale_));
+    const int dh = std::max(0, client_->height() - px(ClientHeightTwips, scale_));
+    for (const Placed& p : placed_) {
+        QRect r(px(p.twips.x(), scale_), px(p.twips.y(), scale_), px(p.twips.width(), scale_),
+                px(p.twips.height(), scale_));
+        if (p.widget == msfgData_)
+            r.adjust(0, 0, dw, dh);
+        else if (p.widget->parentWidget() == client_)
+            r.translate(0, dh);
+        p.widget->setGeometry(r);
+    }
+    // A one-pixel rule centred on its x.
+    const int x = px(Line1X, scale_);
+    Line1_->setGeometry(x - 1, px(Line1Top, scale_) + dh, 3, px(Line1Bottom, scale_) - px(Line1Top, scale_));
 }
 
 void frmMain::drawGridCorner(QWidget* corner)
@@ -464,6 +480,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
                 return true;
             }
         }
+    } else if (event->type() == QEvent::Resize && watched == client_) {
+        layoutClient();
     } else if (event->type() == QEvent::Paint && watched->objectName() == QLatin1String("msfgDataCorner")
                && watched->parent() == msfgData_) {
         drawGridCorner(static_cast<QWidget*>(watched));

@@ -101,6 +101,7 @@ private:
     void connectCommands();
     void setTabOrder();
     void placeControls();
+    void layoutClient();
     bool captionsFitAt(double scale) const;
     void drawGridCorner(QWidget* corner);
     // Runs a command as one event: a failure that escapes it ends it without a message.
