@@ -20,6 +20,7 @@
 #include <cmath>
 #include <exception>
 
+#include "app/frmChart.h"
 #include "app/qt_dialogs.h"
 #include "app/startup.h"
 #include "files/commands.h"
@@ -227,6 +228,7 @@ void frmMain::createActions()
     Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O);
     Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R);
     Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C);
+    Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T);
     Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E);
     About_ = action("About", "&About", Qt::CTRL | Qt::Key_A);
     UserGuide_ = action("UserGuide", "&User Guide", Qt::CTRL | Qt::Key_U);
@@ -240,6 +242,7 @@ void frmMain::createMenus()
     File_->addAction(Open_);
     File_->addAction(Save_);
     File_->addAction(Connect_);
+    File_->addAction(Chart_);
     File_->addSeparator();
     File_->addAction(Exit_);
 
@@ -268,6 +271,22 @@ void frmMain::run(Command&& command)
     grid_->endBulk();
     msfgData_->viewport()->update();
     setBusy(false);
+    if (!run_) {
+        history_ = state_.accuracy;
+        updateChart();
+    }
+}
+
+void frmMain::updateChart()
+{
+    if (!chart_ || !chart_->isVisible())
+        return;
+    std::optional<float> desired;
+    try {
+        desired = ParseSingle(txtEps_->text().toStdString());
+    } catch (const QuentaError&) {  // no desired accuracy to draw
+    }
+    chart_->setHistory(history_, desired);
 }
 
 QList<QObject*> frmMain::systemCommands() const
@@ -307,6 +326,9 @@ void frmMain::showSnapshot()
         return;
     run_->apply(*this);
     grid_->flushBulk();
+    const std::vector<float> more = run_->takeAccuracy();
+    history_.insert(history_.end(), more.begin(), more.end());
+    updateChart();
 }
 
 void frmMain::finishRun(bool showMessages)
@@ -326,6 +348,8 @@ void frmMain::finishRun(bool showMessages)
     grid_->endBulk();
     cmdSolution_->setText(QStringLiteral("Find  solution"));
     stopKey_->setEnabled(false);
+    history_ = state_.accuracy;
+    updateChart();
     if (showMessages)
         for (const std::string& m : run->takeMessages())
             dialogs_.message(m);
@@ -373,6 +397,16 @@ void frmMain::connectCommands()
     connect(Open_, &QAction::triggered, this, [this] { run([this] { Open_Click(form_); }); });
     connect(Save_, &QAction::triggered, this, [this] { run([this] { Save_Click(form_); }); });
     connect(Connect_, &QAction::triggered, this, [this] { run([this] { Connect_Click(form_); }); });
+    connect(Chart_, &QAction::triggered, this, [this] {
+        if (!chart_)
+            chart_ = new frmChart(this);
+        chart_->show();
+        chart_->raise();
+        chart_->activateWindow();
+        if (!run_)
+            history_ = state_.accuracy;
+        updateChart();
+    });
     connect(Exit_, &QAction::triggered, this, [] { Exit_Click(); });
     connect(About_, &QAction::triggered, this, [this] { run([this] { About_Click(form_.dir.path); }); });
     connect(UserGuide_, &QAction::triggered, this, [this] { run([this] { UserGuide_Click(form_.dir.path); }); });
@@ -474,7 +508,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         // they are the menu's.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
-        for (const QAction* a : {Open_, Save_, Connect_, Exit_, About_, UserGuide_, GetPaid_}) {
+        for (const QAction* a : {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_}) {
             if (a->shortcut() == pressed) {
                 event->ignore();
                 return true;

@@ -24,6 +24,7 @@ class QTableView;
 namespace quenta {
 
 class QtDialogs;
+class frmChart;
 
 class frmMain : public QMainWindow, public Controls {
     Q_OBJECT
@@ -111,6 +112,8 @@ private:
     // "Find  solution" reads "Stop" until finishRun().
     void startRun(SolveRun::Command command);
     void showSnapshot();
+    // The chart window, when it is open, shows history_ and the desired accuracy.
+    void updateChart();
     void finishRun(bool showMessages = true);
     QList<QObject*> systemCommands() const;
 
@@ -127,6 +130,8 @@ private:
     std::unique_ptr<SolveRun> run_;
     std::vector<std::pair<QObject*, bool>> enabledBeforeRun_;
     QShortcut* stopKey_ = nullptr;
+    std::vector<float> history_;  // state_.accuracy as this thread knows it during a run
+    frmChart* chart_ = nullptr;
 
     QWidget* client_ = nullptr;
     std::vector<Placed> placed_;
@@ -163,6 +168,7 @@ private:
     QAction* Open_ = nullptr;
     QAction* Save_ = nullptr;
     QAction* Connect_ = nullptr;
+    QAction* Chart_ = nullptr;
     QAction* Exit_ = nullptr;
     QAction* About_ = nullptr;
     QAction* UserGuide_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace quenta {
 
@@ -17,7 +18,9 @@ constexpr Control kAllControls[] = {
 } // namespace
 
 SolveRun::SolveRun(const Form& window, Command command)
-    : command_(command), form_{window.state, window.grid, controls_, dialogs_, window.dir}
+    : command_(command),
+      form_{window.state, window.grid, controls_, dialogs_, window.dir},
+      published_(window.state.accuracy.size())
 {
     for (Control c : kAllControls) {
         texts_[c] = window.controls.text(c);
@@ -50,6 +53,7 @@ void SolveRun::work()
     } catch (...) {
         qWarning("Quenta: a solve ended by an unexpected failure of unknown type");
     }
+    publishAccuracy();
     done_ = true;
     emit finished();
 }
@@ -68,6 +72,22 @@ void SolveRun::apply(Controls& real)
         real.setText(c, t);
     for (const auto& [c, e] : enabled)
         real.setEnabled(c, e);
+}
+
+void SolveRun::publishAccuracy()
+{
+    const std::vector<float>& all = form_.state.accuracy;
+    if (all.size() < published_)
+        published_ = 0;  // not done by a solve command, but kept consistent
+    const std::lock_guard lock(mutex_);
+    accuracy_.insert(accuracy_.end(), all.begin() + static_cast<std::ptrdiff_t>(published_), all.end());
+    published_ = all.size();
+}
+
+std::vector<float> SolveRun::takeAccuracy()
+{
+    const std::lock_guard lock(mutex_);
+    return std::exchange(accuracy_, {});
 }
 
 std::vector<std::string> SolveRun::takeMessages()
@@ -105,6 +125,7 @@ void SolveRun::WorkerControls::setEnabled(Control c, bool enabled)
 void SolveRun::WorkerControls::repaintProgress()
 {
     // Called between two steps of the method, so everything written so far is in step.
+    run_.publishAccuracy();
     if (!run_.snapshotPending_.exchange(true))
         emit run_.snapshot();
 }

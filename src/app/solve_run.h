@@ -35,6 +35,8 @@ public:
     // Moves the texts and flags the command wrote since the last call to `real`, and allows the
     // next snapshot.
     void apply(Controls& real);
+    // The accuracies of the sweeps the command finished since the last call.
+    std::vector<float> takeAccuracy();
     // The messages the command showed, in order. Complete once done().
     std::vector<std::string> takeMessages();
 
@@ -73,6 +75,8 @@ private:
     };
 
     void work();
+    // On the worker: hands the sweeps finished since the last call over to takeAccuracy().
+    void publishAccuracy();
 
     Command command_;
     WorkerControls controls_{*this};
@@ -85,6 +89,8 @@ private:
     std::map<Control, std::string> textsWritten_;
     std::map<Control, bool> enabledWritten_;
     std::vector<std::string> messages_;
+    std::vector<float> accuracy_;
+    std::size_t published_;  // the worker's: entries of state.accuracy handed over
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> snapshotPending_{false};

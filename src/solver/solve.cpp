@@ -144,6 +144,7 @@ void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
         if (stopped)
             return;
         s.iter = add16(s.iter, 1);
+        s.accuracy.push_back(s.er);
         progress.tick();
         if (s.er <= s.eps)
             break;
@@ -258,8 +259,10 @@ void cmdIter_Click(Form& f)
                 return;
             }
         }
-        if (!stopped)
+        if (!stopped) {
             s.iter = add16(s.iter, 1);
+            s.accuracy.push_back(s.er);
+        }
     } catch (const QuentaError&) {
         return;  // silent end; what was stored so far stays
     } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 #include <QSignalSpy>
 #include <cstring>
 
+#include "app/frmChart.h"
 #include "app_fixture.h"
 #include "model/numbers.h"
 
@@ -57,6 +58,9 @@ TEST(SolveRun, StopThenContinueMatchesAnUninterruptedRun)
         SCOPED_TRACE(fileBacked);
         Started stopped(writeSlowSystem);
         load(stopped, fileBacked);
+        QTest::keyClick(stopped.edit(Control::txtEps), Qt::Key_T, Qt::ControlModifier);  // the chart
+        auto* chart = stopped.w().findChild<frmChart*>();
+        ASSERT_TRUE(chart && chart->isVisible());
         startAndWatch(stopped);
         QTest::keyClick(&stopped.w(), Qt::Key_Escape);
         stopped.waitRun();
@@ -67,6 +71,7 @@ TEST(SolveRun, StopThenContinueMatchesAnUninterruptedRun)
         ASSERT_GE(stopped.state().iter, 2);
         stopped.click(Control::cmdIter, 2);
         const int sweeps = stopped.state().iter - 1;
+        EXPECT_EQ(chart->points(), sweeps);  // one point a whole sweep, the stopped one once
 
         Started whole(writeSlowSystem);
         load(whole, fileBacked);
@@ -77,6 +82,8 @@ TEST(SolveRun, StopThenContinueMatchesAnUninterruptedRun)
         EXPECT_EQ(whole.solution(), stopped.solution());
         EXPECT_EQ(whole.text(Control::txtEr), stopped.text(Control::txtEr));
         EXPECT_TRUE(stopped.user.messages.empty());
+        load(stopped, fileBacked);
+        EXPECT_EQ(chart->points(), 0);  // a new system, a new history
     }
 }
 

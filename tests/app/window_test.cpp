@@ -155,7 +155,7 @@ TEST(MainWindow, CaptionsAndMenus)
         for (QAction* a : top->menu()->actions())
             menus << (a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char(' ') + a->shortcut().toString());
     }
-    EXPECT_EQ(menus, QStringList({"&File", "&Open Ctrl+O", "&Save Ctrl+R", "&Connect Ctrl+C", "-", "&Exit Ctrl+E",
+    EXPECT_EQ(menus, QStringList({"&File", "&Open Ctrl+O", "&Save Ctrl+R", "&Connect Ctrl+C", "Char&t Ctrl+T", "-", "&Exit Ctrl+E",
                                   "&Help", "&About Ctrl+A", "&User Guide Ctrl+U", "&Get Paid Ctrl+G"}));
 }
 
