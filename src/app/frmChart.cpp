@@ -63,9 +63,10 @@ void frmChart::setHistory(const std::vector<float>& accuracy, std::optional<floa
         lo = std::min(lo, v);
         hi = std::max(hi, v);
     }
-    const double last = std::max<double>(2, static_cast<double>(accuracy.size()));
+    sweeps_->setRange(1, std::max<double>(2, static_cast<double>(accuracy.size())));
+    sweeps_->applyNiceNumbers();
     if (desired && *desired > 0 && std::isfinite(*desired)) {
-        desired_->replace({QPointF(1, *desired), QPointF(last, *desired)});
+        desired_->replace({QPointF(sweeps_->min(), *desired), QPointF(sweeps_->max(), *desired)});
         lo = std::min<double>(lo, *desired);
         hi = std::max<double>(hi, *desired);
     } else {
@@ -76,7 +77,6 @@ void frmChart::setHistory(const std::vector<float>& accuracy, std::optional<floa
         lo = 0.1;
         hi = 10;
     }
-    sweeps_->setRange(1, last);
     values_->setRange(lo / 2, hi * 2);
 }
 
