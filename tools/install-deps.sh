@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quenta needs to build, test and benchmark, when any are missing.
 set -euo pipefail
-pkgs=(g++ cmake ninja-build make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+pkgs=(g++ cmake ninja-build make qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders docs/screenshot.png: the started main window, drawn by the program itself offscreen.
+# Renders docs/screenshot.png (the started main window) and docs/running.png (a run of sample4
+# with the convergence chart beside it), drawn by the program itself offscreen.
 # Usage: tools/screenshot.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,5 +9,6 @@ build="${1:-build}"
 cmake --build "$build" -j 2 --target test_app
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen QUENTA_SCREENSHOT="$PWD/docs/screenshot.png" \
-  "$build/tests/test_app" --gtest_filter=Screenshot.StartedWindow
-echo "wrote docs/screenshot.png"
+  QUENTA_SCREENSHOT_RUN="$PWD/docs/running.png" \
+  "$build/tests/test_app" --gtest_filter='Screenshot.*'
+echo "wrote docs/screenshot.png and docs/running.png"

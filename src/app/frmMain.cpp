@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,12 +13,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
 #include <QTableView>
 #include <cmath>
 #include <exception>
 
+#include "app/frmChart.h"
 #include "app/qt_dialogs.h"
 #include "app/startup.h"
 #include "files/commands.h"
@@ -116,6 +119,7 @@ frmMain::frmMain(const QString& programDir, UserDialogs* dialogs, QWidget* paren
 
 frmMain::~frmMain()
 {
+    stopRun();
     if (busy_)
         QApplication::restoreOverrideCursor();
 }
@@ -224,6 +228,7 @@ void frmMain::createActions()
     Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O);
     Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R);
     Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C);
+    Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T);
     Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E);
     About_ = action("About", "&About", Qt::CTRL | Qt::Key_A);
     UserGuide_ = action("UserGuide", "&User Guide", Qt::CTRL | Qt::Key_U);
@@ -237,6 +242,7 @@ void frmMain::createMenus()
     File_->addAction(Open_);
     File_->addAction(Save_);
     File_->addAction(Connect_);
+    File_->addAction(Chart_);
     File_->addSeparator();
     File_->addAction(Exit_);
 
@@ -250,28 +256,119 @@ void frmMain::createMenus()
 template <class Command>
 void frmMain::run(Command&& command)
 {
-    // Every command handles the failures it expects; this only keeps an unforeseen one from
-    // taking the program down with the event loop.
-    // While a command runs the view and its headers do not follow the grid cell by cell (Open
-    // writes N² cells, and views reacting to each one triple its time); the grid is painted
-    // whole when the command ends, and the solve commands repaint it themselves while they run.
-    // Layout changes still reach the view as they happen.
-    QObject* const followers[] = {msfgData_, msfgData_->horizontalHeader(), msfgData_->verticalHeader()};
-    bool detached[3] = {};
-    for (int k = 0; k < 3; ++k)
-        detached[k] = QObject::disconnect(grid_, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)),
-                                          followers[k], SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
+    // Every command handles the failures it expects; this keeps an unforeseen one from taking the
+    // program down with the event loop, and reports it.
+    // The grid announces what a command writes once, when it ends: Open writes N² cells, and views
+    // reacting to each one triple its time. Layout changes still reach the view as they happen.
+    grid_->beginBulk();
     try {
         command();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        qWarning("Quenta: a command ended by an unexpected failure: %s", e.what());
     } catch (...) {
+        qWarning("Quenta: a command ended by an unexpected failure of unknown type");
     }
-    for (int k = 0; k < 3; ++k)
-        if (detached[k])
-            QObject::connect(grid_, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)), followers[k],
-                             SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
+    grid_->endBulk();
     msfgData_->viewport()->update();
     setBusy(false);
+    if (!run_) {
+        history_ = state_.accuracy;
+        updateChart();
+    }
+}
+
+void frmMain::updateChart()
+{
+    if (!chart_ || !chart_->isVisible())
+        return;
+    std::optional<float> desired;
+    try {
+        desired = ParseSingle(txtEps_->text().toStdString());
+    } catch (const QuentaError&) {  // no desired accuracy to draw
+    }
+    chart_->setHistory(history_, desired);
+}
+
+QList<QObject*> frmMain::systemCommands() const
+{
+    QList<QObject*> list = {txtN_, cmdN_, txtA_, cmdA_, txtB_, cmdB_, txtEps_, cmdIter_, Open_, Save_, Connect_};
+    for (int k = 0; k < 3; ++k)
+        list << txtIndex_[k] << cmdUp_[k] << cmdDown_[k];
+    return list;
+}
+
+void frmMain::startRun(SolveRun::Command command)
+{
+    if (run_)
+        return;
+    run_ = std::make_unique<SolveRun>(form_, command);
+    connect(run_.get(), &SolveRun::snapshot, this, &frmMain::showSnapshot, Qt::QueuedConnection);
+    connect(run_.get(), &SolveRun::finished, this, [this] { finishRun(); }, Qt::QueuedConnection);
+    enabledBeforeRun_.clear();
+    for (QObject* o : systemCommands()) {
+        if (auto* w = qobject_cast<QWidget*>(o)) {
+            enabledBeforeRun_.emplace_back(o, !w->testAttribute(Qt::WA_Disabled));
+            w->setEnabled(false);
+        } else if (auto* a = qobject_cast<QAction*>(o)) {
+            enabledBeforeRun_.emplace_back(o, a->isEnabled());
+            a->setEnabled(false);
+        }
+    }
+    cmdSolution_->setText(QStringLiteral("Stop"));
+    stopKey_->setEnabled(true);
+    grid_->beginBulk();
+    run_->start();
+}
+
+void frmMain::showSnapshot()
+{
+    if (!run_)
+        return;
+    run_->apply(*this);
+    grid_->flushBulk();
+    const std::vector<float> more = run_->takeAccuracy();
+    history_.insert(history_.end(), more.begin(), more.end());
+    updateChart();
+}
+
+void frmMain::finishRun(bool showMessages)
+{
+    if (!run_ || !run_->done())
+        return;  // a late notice of a run that stopRun() already finished
+    run_->wait();
+    const std::unique_ptr<SolveRun> run = std::move(run_);
+    for (const auto& [o, enabled] : enabledBeforeRun_) {
+        if (auto* w = qobject_cast<QWidget*>(o))
+            w->setEnabled(enabled);
+        else if (auto* a = qobject_cast<QAction*>(o))
+            a->setEnabled(enabled);
+    }
+    enabledBeforeRun_.clear();
+    run->apply(*this);
+    grid_->endBulk();
+    cmdSolution_->setText(QStringLiteral("Find  solution"));
+    stopKey_->setEnabled(false);
+    history_ = state_.accuracy;
+    updateChart();
+    if (showMessages)
+        for (const std::string& m : run->takeMessages())
+            dialogs_.message(m);
+    emit runFinished();
+}
+
+void frmMain::stopRun()
+{
+    if (!run_)
+        return;
+    run_->stop();
+    run_->wait();
+    finishRun(false);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    stopRun();
+    QMainWindow::closeEvent(event);
 }
 
 void frmMain::connectCommands()
@@ -283,12 +380,33 @@ void frmMain::connectCommands()
         connect(cmdUp_[k], &QPushButton::clicked, this, [this, k] { run([this, k] { cmdUp_Click(form_, k); }); });
         connect(cmdDown_[k], &QPushButton::clicked, this, [this, k] { run([this, k] { cmdDown_Click(form_, k); }); });
     }
-    connect(cmdSolution_, &QPushButton::clicked, this, [this] { run([this] { cmdSolution_Click(form_); }); });
-    connect(cmdIter_, &QPushButton::clicked, this, [this] { run([this] { cmdIter_Click(form_); }); });
+    connect(cmdSolution_, &QPushButton::clicked, this, [this] {
+        if (run_)
+            run_->stop();
+        else
+            startRun(&cmdSolution_Click);
+    });
+    connect(cmdIter_, &QPushButton::clicked, this, [this] { startRun(&cmdIter_Click); });
+    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey_->setEnabled(false);
+    connect(stopKey_, &QShortcut::activated, this, [this] {
+        if (run_)
+            run_->stop();
+    });
 
     connect(Open_, &QAction::triggered, this, [this] { run([this] { Open_Click(form_); }); });
     connect(Save_, &QAction::triggered, this, [this] { run([this] { Save_Click(form_); }); });
     connect(Connect_, &QAction::triggered, this, [this] { run([this] { Connect_Click(form_); }); });
+    connect(Chart_, &QAction::triggered, this, [this] {
+        if (!chart_)
+            chart_ = new frmChart(this);
+        chart_->show();
+        chart_->raise();
+        chart_->activateWindow();
+        if (!run_)
+            history_ = state_.accuracy;
+        updateChart();
+    });
     connect(Exit_, &QAction::triggered, this, [] { Exit_Click(); });
     connect(About_, &QAction::triggered, this, [this] { run([this] { About_Click(form_.dir.path); }); });
     connect(UserGuide_, &QAction::triggered, this, [this] { run([this] { UserGuide_Click(form_.dir.path); }); });
@@ -326,12 +444,7 @@ void frmMain::placeControls()
     while (!captionsFitAt(scale_) && scale_ < 4.0)
         scale_ += 0.01;
 
-    for (const Placed& p : placed_)
-        p.widget->setGeometry(px(p.twips.x(), scale_), px(p.twips.y(), scale_), px(p.twips.width(), scale_),
-                              px(p.twips.height(), scale_));
-    // A one-pixel rule centred on its x.
-    const int x = px(Line1X, scale_);
-    Line1_->setGeometry(x - 1, px(Line1Top, scale_), 3, px(Line1Bottom, scale_) - px(Line1Top, scale_));
+    layoutClient();
 
     // The fixed column is wide enough for the corner's "System" and "Solution".
     const QFontMetrics fm(msfgData_->font());
@@ -342,8 +455,29 @@ void frmMain::placeControls()
     msfgData_->horizontalHeader()->setDefaultSectionSize(px(GridColumnTwips, scale_));
     msfgData_->verticalHeader()->setDefaultSectionSize(std::max(px(GridRowTwips, scale_), fm.height() + 4));
 
-    client_->setFixedSize(px(ClientWidthTwips, scale_), px(ClientHeightTwips, scale_));
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window opens at the size of the twips layout, which is also its smallest.
+    client_->setMinimumSize(px(ClientWidthTwips, scale_), px(ClientHeightTwips, scale_));
+    resize(minimumSizeHint());
+}
+
+void frmMain::layoutClient()
+{
+    // What the client area has beyond its smallest size goes to the grid; the controls below it
+    // keep their places relative to its bottom edge.
+    const int dw = std::max(0, client_->width() - px(ClientWidthTwips, scale_));
+    const int dh = std::max(0, client_->height() - px(ClientHeightTwips, scale_));
+    for (const Placed& p : placed_) {
+        QRect r(px(p.twips.x(), scale_), px(p.twips.y(), scale_), px(p.twips.width(), scale_),
+                px(p.twips.height(), scale_));
+        if (p.widget == msfgData_)
+            r.adjust(0, 0, dw, dh);
+        else if (p.widget->parentWidget() == client_)
+            r.translate(0, dh);
+        p.widget->setGeometry(r);
+    }
+    // A one-pixel rule centred on its x.
+    const int x = px(Line1X, scale_);
+    Line1_->setGeometry(x - 1, px(Line1Top, scale_) + dh, 3, px(Line1Bottom, scale_) - px(Line1Top, scale_));
 }
 
 void frmMain::drawGridCorner(QWidget* corner)
@@ -374,12 +508,14 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         // they are the menu's.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
-        for (const QAction* a : {Open_, Save_, Connect_, Exit_, About_, UserGuide_, GetPaid_}) {
+        for (const QAction* a : {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_}) {
             if (a->shortcut() == pressed) {
                 event->ignore();
                 return true;
             }
         }
+    } else if (event->type() == QEvent::Resize && watched == client_) {
+        layoutClient();
     } else if (event->type() == QEvent::Paint && watched->objectName() == QLatin1String("msfgDataCorner")
                && watched->parent() == msfgData_) {
         drawGridCorner(static_cast<QWidget*>(watched));

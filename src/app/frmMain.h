@@ -10,6 +10,7 @@
 #include "model/form.h"
 #include "model/grid.h"
 #include "model/state.h"
+#include "app/solve_run.h"
 
 class QAction;
 class QFrame;
@@ -17,11 +18,13 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QShortcut;
 class QTableView;
 
 namespace quenta {
 
 class QtDialogs;
+class frmChart;
 
 class frmMain : public QMainWindow, public Controls {
     Q_OBJECT
@@ -49,6 +52,10 @@ public:
     Form& form() { return form_; }
     const ProgramDir& programDir() const { return form_.dir; }
 
+    // Whether a solve runs on the worker now; stopRun() stops it and waits until it has ended.
+    bool running() const { return run_ != nullptr; }
+    void stopRun();
+
     QWidget* control(Control c) const;
     QTableView* gridView() const { return msfgData_; }
 
@@ -65,8 +72,13 @@ public:
     static QFont windowFont();
     static QFont boldFont();
 
+signals:
+    // A solve on the worker has ended and the window shows its outcome (messages included).
+    void runFinished();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Forwards to the dialogs installed now, so that Form keeps one reference for its life.
@@ -90,10 +102,20 @@ private:
     void connectCommands();
     void setTabOrder();
     void placeControls();
+    void layoutClient();
     bool captionsFitAt(double scale) const;
     void drawGridCorner(QWidget* corner);
     // Runs a command as one event: a failure that escapes it ends it without a message.
     template <class Command> void run(Command&& command);
+
+    // A solve command on the worker: the commands that could touch the system are disabled and
+    // "Find  solution" reads "Stop" until finishRun().
+    void startRun(SolveRun::Command command);
+    void showSnapshot();
+    // The chart window, when it is open, shows history_ and the desired accuracy.
+    void updateChart();
+    void finishRun(bool showMessages = true);
+    QList<QObject*> systemCommands() const;
 
     QLineEdit* lineEdit(Control c) const;
     QPushButton* button(Control c) const;
@@ -105,6 +127,11 @@ private:
     Form form_;
     double scale_ = 1.0;
     bool busy_ = false;
+    std::unique_ptr<SolveRun> run_;
+    std::vector<std::pair<QObject*, bool>> enabledBeforeRun_;
+    QShortcut* stopKey_ = nullptr;
+    std::vector<float> history_;  // state_.accuracy as this thread knows it during a run
+    frmChart* chart_ = nullptr;
 
     QWidget* client_ = nullptr;
     std::vector<Placed> placed_;
@@ -141,6 +168,7 @@ private:
     QAction* Open_ = nullptr;
     QAction* Save_ = nullptr;
     QAction* Connect_ = nullptr;
+    QAction* Chart_ = nullptr;
     QAction* Exit_ = nullptr;
     QAction* About_ = nullptr;
     QAction* UserGuide_ = nullptr;

@@ -46,6 +46,7 @@ void Open_Click(Form& f)
         allocate(s.X, s.N);
         s.A.allocate(s.N);
         s.iter = 1;
+        s.accuracy.clear();
     } catch (const std::exception&) {
         f.user.message(s.msgNoMemory);
     }

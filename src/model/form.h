@@ -29,6 +29,8 @@ public:
     // Repaints txtEr and the grid now, without running the event loop. Long commands call it at
     // most about ten times a second.
     virtual void repaintProgress() {}
+    // True once the user asked a running solve to stop; it ends at its next step boundary.
+    virtual bool stopRequested() const { return false; }
 };
 
 class UserDialogs {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "model/errors.h"
@@ -288,6 +289,12 @@ struct SmallText {
 } // namespace
 
 struct SystemGrid::Store {
+    // Guards the texts while a bulk write lets another thread read and write them.
+    mutable std::mutex mutex;
+    int bulk = 0;  // open bulk writes
+    // The cells written since the last announcement: rows r0..r1, columns c0..c1 (none: r0 > r1).
+    int r0 = 1, r1 = 0, c0 = 1, c1 = 0;
+
     int rows = 2;
     int cols = 2;
 
@@ -632,6 +639,7 @@ void SystemGrid::setCols(int cols)
 std::string SystemGrid::text(int row, int col) const
 {
     const Store& s = *store_;
+    const std::lock_guard lock(s.mutex);
     if (row < 0 || row >= s.rows || col < 0 || col >= s.cols)
         throw SubscriptError("cell outside the grid");
     const std::uint32_t e = s.entry(row, col);
@@ -641,12 +649,27 @@ std::string SystemGrid::text(int row, int col) const
 void SystemGrid::setText(int row, int col, std::string_view text)
 {
     Store& s = *store_;
-    if (row < 0 || row >= s.rows || col < 0 || col >= s.cols)
-        throw SubscriptError("cell outside the grid");
-    try {
-        s.write(row, col, text);
-    } catch (const std::bad_alloc&) {
-        throw MemoryError("not enough memory for the grid");
+    {
+        const std::lock_guard lock(s.mutex);
+        if (row < 0 || row >= s.rows || col < 0 || col >= s.cols)
+            throw SubscriptError("cell outside the grid");
+        try {
+            s.write(row, col, text);
+        } catch (const std::bad_alloc&) {
+            throw MemoryError("not enough memory for the grid");
+        }
+        if (s.bulk > 0) {
+            if (s.r0 > s.r1) {
+                s.r0 = s.r1 = row;
+                s.c0 = s.c1 = col;
+            } else {
+                s.r0 = std::min(s.r0, row);
+                s.r1 = std::max(s.r1, row);
+                s.c0 = std::min(s.c0, col);
+                s.c1 = std::max(s.c1, col);
+            }
+            return;
+        }
     }
     if (row == 0 && col == 0)
         return;
@@ -658,6 +681,45 @@ void SystemGrid::setText(int row, int col, std::string_view text)
         const QModelIndex at = createIndex(row - 1, col - 1);
         emit dataChanged(at, at);
     }
+}
+
+void SystemGrid::beginBulk()
+{
+    const std::lock_guard lock(store_->mutex);
+    ++store_->bulk;
+}
+
+void SystemGrid::flushBulk()
+{
+    int r0, r1, c0, c1;
+    {
+        Store& s = *store_;
+        const std::lock_guard lock(s.mutex);
+        // What a layout change since then removed is gone from the view already.
+        r0 = s.r0;
+        r1 = std::min(s.r1, s.rows - 1);
+        c0 = s.c0;
+        c1 = std::min(s.c1, s.cols - 1);
+        s.r0 = 1;
+        s.r1 = 0;
+    }
+    if (r0 > r1 || c0 > c1)
+        return;
+    if (r0 == 0 && c1 >= 1)
+        emit headerDataChanged(Qt::Horizontal, std::max(c0, 1) - 1, c1 - 1);
+    if (c0 == 0 && r1 >= 1)
+        emit headerDataChanged(Qt::Vertical, std::max(r0, 1) - 1, r1 - 1);
+    if (r1 >= 1 && c1 >= 1)
+        emit dataChanged(createIndex(std::max(r0, 1) - 1, std::max(c0, 1) - 1), createIndex(r1 - 1, c1 - 1));
+}
+
+void SystemGrid::endBulk()
+{
+    {
+        const std::lock_guard lock(store_->mutex);
+        --store_->bulk;
+    }
+    flushBulk();
 }
 
 void SystemGrid::clear()

@@ -39,6 +39,13 @@ public:
     std::string text(int row, int col) const;
     // Writes a cell; SubscriptError outside the grid.
     void setText(int row, int col, std::string_view text);
+    // Bulk writing: from beginBulk() to the matching endBulk() (they nest) setText announces nothing; the cells written
+    // meanwhile are gathered into one range, which flushBulk() and endBulk() announce with one
+    // dataChanged (and headerDataChanged for the fixed row or column). While a bulk write is open
+    // one other thread may call text() and setText(); announcing stays with the grid's thread.
+    void beginBulk();
+    void flushBulk();
+    void endBulk();
     // Every cell's text becomes empty; the counts stay.
     void clear();
 

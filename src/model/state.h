@@ -71,6 +71,11 @@ struct WorkingState {
     std::string msgReplace;
 
     i16 iter = 0;
+    // The unknown the next sweep starts with: past 1 after a run was stopped within a sweep, so
+    // that "Next Iteration" finishes that sweep first.
+    int sweepFrom = 1;
+    // er after every whole sweep since the system was entered, opened or connected.
+    std::vector<float> accuracy;
     Matrix A;
     std::vector<float> B;
     std::vector<float> X;

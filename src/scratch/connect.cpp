@@ -108,6 +108,7 @@ void Connect_Click(Form& f)
         f.controls.setText(Control::txtEps, FormatTenth(s.N));
         f.grid.fill_x(s.N, s.X);
         s.iter = 1;
+        s.accuracy.clear();
     } catch (const std::exception&) {
         // Every failure outside the loader ends the command quietly; what was done stays.
     }

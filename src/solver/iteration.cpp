@@ -1,5 +1,6 @@
 #include "solver/iteration.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -213,8 +214,11 @@ void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFi
         }
         return step_chain(s, src, i);
     };
-    float si = chain(1);
-    for (int i = 1; i <= N; ++i) {
+    const int first = std::max(o.first, 1);
+    if (first > N)
+        return;
+    float si = chain(first);
+    for (int i = first; i <= N; ++i) {
         const float sv = fdiv(-si, element(s.ColNorm2, i));
         float& x = element(s.X, i);
         x = fadd(sv, x);

@@ -20,7 +20,8 @@ namespace quenta {
 struct SweepOptions {
     Kernel* kernel = nullptr;         // the chains' kernel; null: one of Kernel::best()
     BandSize band;                    // the file-backed routines' band of columns
-    std::function<void()> progress;   // called after every 64th coordinate step of a sweep
+    std::function<void()> progress;   // called after every coordinate step i with i % 64 == 0
+    int first = 1;                    // the unknown a sweep starts with: a stopped sweep goes on
 };
 
 // Residual R = A X - B, built from scratch. Per equation i: R(i) = -B(i), then

@@ -100,16 +100,51 @@ void allocate_file_arrays(WorkingState& s)
     allocate(s.X, s.N, true);
 }
 
+using Sweep = std::function<void(const SweepOptions&)>;
+
+// Raised at a progress point of a sweep when the user asked to stop.
+struct Stopped {};
+
+// One sweep from unknown s.sweepFrom on, which a stop may end between two coordinate steps (the
+// engine offers a progress point after every step i with i % 64 == 0): X, R and the grid are then
+// in step, s.sweepFrom is the unknown the sweep goes on with, and the result is true. A sweep that
+// ends, whole or by a failure, leaves s.sweepFrom at 1.
+bool sweep_part(Form& f, const Sweep& sweep, Progress& progress)
+{
+    WorkingState& s = f.state;
+    SweepOptions o;
+    o.first = s.sweepFrom;
+    int done = s.sweepFrom - 1;  // a multiple of 64: stops happen only at progress points
+    o.progress = [&] {
+        done += 64;
+        progress.tick();
+        if (done < s.N && f.controls.stopRequested())
+            throw Stopped{};
+    };
+    s.sweepFrom = 1;
+    try {
+        sweep(o);
+    } catch (const Stopped&) {
+        s.sweepFrom = done + 1;
+        return true;
+    }
+    return false;
+}
+
 // The sweeps of "Find  solution": until er <= eps or er repeats the previous sweep's (which
-// starts at 0). iter counts the sweeps; its overflow after sweep 32767 ends the run.
-void sweep_until_done(Form& f, const std::function<void()>& sweep, Progress& progress)
+// starts at 0), or the user stops the run. iter counts the whole sweeps; its overflow after sweep
+// 32767 ends the run.
+void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
 {
     WorkingState& s = f.state;
     float previous = 0;
-    for (;;) {
-        sweep();
+    while (!f.controls.stopRequested()) {
+        const bool stopped = sweep_part(f, sweep, progress);
         f.controls.setText(Control::txtEr, FormatSingle(s.er));
+        if (stopped)
+            return;
         s.iter = add16(s.iter, 1);
+        s.accuracy.push_back(s.er);
         progress.tick();
         if (s.er <= s.eps)
             break;
@@ -147,11 +182,11 @@ void cmdSolution_Click(Form& f)
     }
     s.eps = eps;
     s.iter = 1;
+    s.sweepFrom = 1;
     const Clock::time_point start = Clock::now();
     BusyScope busy(c);
     Progress progress(c);
     SweepOptions options;
-    options.progress = [&progress] { progress.tick(); };
 
     if (in_memory(s)) {
         if (!build_from_grid(f))
@@ -159,7 +194,7 @@ void cmdSolution_Click(Form& f)
         try {
             ERX(s, nullptr);
             NormA(s, f.user);
-            sweep_until_done(f, [&] { Step(s, f.grid, options); }, progress);
+            sweep_until_done(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
         } catch (const QuentaError&) {
             return;  // a failed sweep ends the run silently; what it stored stays
         } catch (const std::bad_alloc&) {
@@ -171,7 +206,7 @@ void cmdSolution_Click(Form& f)
             ScratchReader file(f.dir.scratch());
             ERX(s, &file, options);
             NormA1(s, file, f.user, options);
-            sweep_until_done(f, [&] { Step1(s, file, f.grid, options); }, progress);
+            sweep_until_done(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
         } catch (const FileError&) {
             f.user.message(s.msgBadFile);
             return;
@@ -194,7 +229,9 @@ void cmdIter_Click(Form& f)
     BusyScope busy(c);
     Progress progress(c);
     SweepOptions options;
-    options.progress = [&progress] { progress.tick(); };
+    if (s.iter == 1)
+        s.sweepFrom = 1;  // the system is built afresh
+    bool stopped = false;
 
     try {
         if (in_memory(s)) {
@@ -204,7 +241,7 @@ void cmdIter_Click(Form& f)
                 ERX(s, nullptr);
                 NormA(s, f.user);
             }
-            Step(s, f.grid, options);
+            stopped = sweep_part(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
             c.setText(Control::txtEr, FormatSingle(s.er));
         } else if (file_backed(s)) {
             try {
@@ -215,14 +252,17 @@ void cmdIter_Click(Form& f)
                     NormA1(s, file, f.user, options);
                 }
                 ScratchReader file(f.dir.scratch());
-                Step1(s, file, f.grid, options);
+                stopped = sweep_part(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
                 c.setText(Control::txtEr, FormatSingle(s.er));
             } catch (const FileError&) {
                 f.user.message(s.msgBadFile);
                 return;
             }
         }
-        s.iter = add16(s.iter, 1);
+        if (!stopped) {
+            s.iter = add16(s.iter, 1);
+            s.accuracy.push_back(s.er);
+        }
     } catch (const QuentaError&) {
         return;  // silent end; what was stored so far stays
     } catch (const std::bad_alloc&) {

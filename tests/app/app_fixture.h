@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
@@ -69,12 +70,22 @@ struct Started {
     std::string text(Control c) { return edit(c)->text().toStdString(); }
 
     void type(Control c, const QString& text) { edit(c)->clear(); QTest::keyClicks(edit(c), text); }
+    // Each click waits for the solve it starts, as a user waits for the result.
     void click(QPushButton* b, int times = 1)
     {
-        for (int i = 0; i < times; ++i)
+        for (int i = 0; i < times; ++i) {
             QTest::mouseClick(b, Qt::LeftButton);
+            waitRun();
+        }
     }
-    void click(Control c) { click(qobject_cast<QPushButton*>(window->control(c))); }
+    void waitRun()
+    {
+        QSignalSpy ended(window.get(), &frmMain::runFinished);
+        if (window->running()) {
+            ASSERT_TRUE(ended.wait(60000));
+        }
+    }
+    void click(Control c, int times = 1) { click(qobject_cast<QPushButton*>(window->control(c)), times); }
     void menu(const char* action)
     {
         QAction* a = window->findChild<QAction*>(QString::fromLatin1(action));

@@ -100,6 +100,12 @@ TEST(EndToEnd, FailedRunsLeaveEverythingAsItWas)
     EXPECT_EQ(app.state().iter, 2);
     EXPECT_EQ(app.text(Control::txtEr), "0.5");
     EXPECT_EQ(app.solution(), (Texts{"3", "0.5"}));
+
+    app.user.messages.clear();
+    app.type(Control::txtEps, "0.5");
+    app.acceptA(1, 1, "0");  // column 1 is zero
+    app.click(Control::cmdSolution);
+    EXPECT_EQ(app.user.messages, Texts{"NoSolution"});
 }
 
 TEST(EndToEnd, OpenSample1)

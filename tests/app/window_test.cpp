@@ -72,12 +72,23 @@ TEST(MainWindow, EveryControlSitsWhereTheTablePutsIt)
         EXPECT_EQ(frame->frameShape(), QFrame::Box);
         EXPECT_TRUE(frame->findChildren<QLabel*>().isEmpty());
     }
-    // A client area of 10395 x 5850 twips below the menu bar, in a window of fixed size.
+    // A client area of 10395 x 5850 twips below the menu bar, in a window that opens at its
+    // smallest size.
     EXPECT_EQ(client->size(), QSize(px(10395, s), px(5850, s)));
     EXPECT_GE(client->geometry().top(), w.menuBar()->geometry().bottom() + 1);
-    EXPECT_EQ(w.minimumSize(), w.maximumSize());
-    EXPECT_EQ(w.size(), w.minimumSize());
+    EXPECT_EQ(w.size(), w.minimumSizeHint());
     EXPECT_EQ(w.size().width(), client->width());
+
+    // Grown, the window gives the extra room to the grid and moves the controls down with it.
+    const QRect grid = w.gridView()->geometry(), n = w.control(Control::cmdN)->geometry();
+    const QRect eps = w.control(Control::txtEps)->geometry(), index = w.findChild<QFrame*>("frmIndex(2)")->geometry();
+    w.resize(w.size() + QSize(300, 200));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.gridView()->geometry(), grid.adjusted(0, 0, 300, 200));
+    EXPECT_EQ(w.control(Control::cmdN)->geometry(), n.translated(0, 200));
+    EXPECT_EQ(w.control(Control::txtEps)->geometry(), eps.translated(0, 200));
+    EXPECT_EQ(w.findChild<QFrame*>("frmIndex(2)")->geometry(), index.translated(0, 200));
+    EXPECT_EQ(line->geometry().top(), px(3000, s) + 200);
 }
 
 TEST(MainWindow, EveryCaptionFitsItsControl)
@@ -144,7 +155,7 @@ TEST(MainWindow, CaptionsAndMenus)
         for (QAction* a : top->menu()->actions())
             menus << (a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char(' ') + a->shortcut().toString());
     }
-    EXPECT_EQ(menus, QStringList({"&File", "&Open Ctrl+O", "&Save Ctrl+R", "&Connect Ctrl+C", "-", "&Exit Ctrl+E",
+    EXPECT_EQ(menus, QStringList({"&File", "&Open Ctrl+O", "&Save Ctrl+R", "&Connect Ctrl+C", "Char&t Ctrl+T", "-", "&Exit Ctrl+E",
                                   "&Help", "&About Ctrl+A", "&User Guide Ctrl+U", "&Get Paid Ctrl+G"}));
 }
 

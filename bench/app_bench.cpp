@@ -1,0 +1,179 @@
+// Figures of the window around a solve on the worker: what showing the run live costs against the
+// same sweeps with nothing shown, and how long Stop takes to end a file-backed run.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "app/frmMain.h"
+#include "common/bench_util.h"
+#include "common/headless_form.h"
+#include "common/system_files.h"
+#include "model/numbers.h"
+#include "solver/solve.h"
+
+namespace {
+
+using namespace quenta;
+
+// A system of order n whose accuracy falls steadily for many sweeps: uniform values in (-1, 1)
+// with `diagonal` added on the diagonal, in integer thousandths.
+void write_steady_system(const QString& path, int n, int diagonal)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> unit(-999, 999);
+    std::string text;
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n + 1; ++j)
+            text += std::to_string(unit(rng) + (i == j ? diagonal * 1000 : 0)) + ' ';
+        text += "\r\n";
+    }
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+struct Window {
+    QTemporaryDir tmp;
+    bench::RecordingUser user{false};
+    std::unique_ptr<frmMain> w;
+
+    // Opens (in memory) or connects (file-backed) a written system of order n.
+    Window(int n, bool fileBacked, int diagonal = 0)
+    {
+        QDir().mkpath(tmp.path() + "/data");
+        const QString system = tmp.path() + "/data/big.txt";
+        if (diagonal > 0)
+            write_steady_system(system, n, diagonal);
+        else
+            bench::write_system(system, n);
+        w = std::make_unique<frmMain>(tmp.path(), &user);
+        w->show();
+        user.toOpen = system;
+        w->findChild<QAction*>(fileBacked ? "Connect" : "Open")->trigger();
+    }
+    void setEps(const std::string& eps) { w->setText(Control::txtEps, eps); }
+    QPushButton* solve() const { return qobject_cast<QPushButton*>(w->control(Control::cmdSolution)); }
+    // Clicks "Find  solution"; the milliseconds until the window shows the end of the run.
+    double run()
+    {
+        QSignalSpy ended(w.get(), &frmMain::runFinished);
+        QElapsedTimer t;
+        t.start();
+        solve()->click();
+        ended.wait(600000);
+        return static_cast<double>(t.nsecsElapsed()) / 1e6;
+    }
+};
+
+void BM_UiUpdateOverhead(benchmark::State& st)
+{
+    constexpr int Order = 1024, Sweeps = 20;
+    Window win(Order, false, 30);
+    WorkingState& s = win.w->state();
+    // The accuracy the 20th sweep reaches, a hair above, ends the run there.
+    win.setEps("0");
+    bench::QuietControls quiet;
+    Form headless{s, win.w->grid(), quiet, win.user, win.w->programDir()};
+    for (int k = 0; k < Sweeps; ++k)
+        cmdIter_Click(headless);
+    win.setEps(FormatSingle(s.er * 1.000001f));
+    // Every run starts from X = 0, which the solution column holds.
+    const auto fromZero = [&] {
+        win.w->grid().beginBulk();
+        for (int i = 1; i <= Order; ++i)
+            win.w->grid().setText(i, xColumn(s.N), "0");
+        win.w->grid().endBulk();
+    };
+
+    for (auto _ : st) {
+        // Without updates: the same command on this thread, the grid announcing nothing until the end.
+        struct Eps : bench::QuietControls {
+            std::string eps;
+            std::string text(Control c) const override { return c == Control::txtEps ? eps : std::string(); }
+        } controls;
+        controls.eps = win.w->text(Control::txtEps);
+        Form plain{s, win.w->grid(), controls, win.user, win.w->programDir()};
+        double live = 1e300, alone = 1e300;
+        for (int rep = 0; rep < 5; ++rep) {
+            fromZero();
+            win.w->grid().beginBulk();
+            QElapsedTimer t;
+            t.start();
+            cmdSolution_Click(plain);
+            alone = std::min(alone, static_cast<double>(t.nsecsElapsed()) / 1e6);
+            win.w->grid().endBulk();
+            if (s.iter != Sweeps + 1)
+                return st.SkipWithError("the run did not take 20 sweeps");
+            fromZero();
+            live = std::min(live, win.run());
+            if (s.iter != Sweeps + 1 || !win.user.messages.empty())
+                return st.SkipWithError("the run in the window did not take 20 sweeps");
+        }
+        st.counters["ui_update_overhead_ratio N=1024"] = live / alone;
+        st.counters["ui_update_run_ms N=1024"] = live;
+    }
+}
+BENCHMARK(BM_UiUpdateOverhead)->Iterations(1);
+
+void BM_StopLatency(benchmark::State& st)
+{
+    constexpr int Order = 2048;
+    Window win(Order, true);
+    win.setEps("0");
+    for (auto _ : st) {
+        double worst = 0;
+        for (int rep = 0; rep < 5; ++rep) {
+            QSignalSpy shown(qobject_cast<QLineEdit*>(win.w->control(Control::txtEr)), &QLineEdit::textChanged);
+            QSignalSpy ended(win.w.get(), &frmMain::runFinished);
+            win.w->setText(Control::txtEr, "");
+            shown.clear();
+            win.solve()->click();
+            shown.wait(600000);  // the run shows its first sweep
+            if (!win.w->running())
+                return st.SkipWithError("the run ended before Stop");
+            QElapsedTimer t;
+            t.start();
+            win.solve()->click();  // Stop
+            ended.wait(600000);
+            worst = std::max(worst, static_cast<double>(t.nsecsElapsed()) / 1e6);
+        }
+        st.counters["stop_latency_ms N=2048"] = worst;
+    }
+}
+BENCHMARK(BM_StopLatency)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    struct Figures : benchmark::BenchmarkReporter {
+        bool ReportContext(const Context&) override { return true; }
+        void ReportRuns(const std::vector<Run>& runs) override
+        {
+            for (const Run& run : runs) {
+                if (run.error_occurred)
+                    std::printf("%s error: %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
+                else
+                    for (const auto& [name, counter] : run.counters)
+                        std::printf("%s %.6g\n", name.c_str(), static_cast<double>(counter.value));
+            }
+            std::fflush(stdout);
+        }
+    } reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

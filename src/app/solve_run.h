@@ -1,0 +1,101 @@
+#pragma once
+// "Find  solution" or "Next Iteration" on a worker thread. The command works on the window's state
+// and grid (the window keeps the grid in a bulk write meanwhile), reads the control texts and
+// enabled flags as they were at the start, and leaves what it writes and the messages it shows with
+// this object. The window takes the writes over at every snapshot and at the end, and shows the
+// messages once the worker has stopped.
+#include <QObject>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "model/form.h"
+
+namespace quenta {
+
+class SolveRun : public QObject {
+    Q_OBJECT
+public:
+    using Command = void (*)(Form&);
+
+    // Copies the texts and flags of window.controls; start() begins the command.
+    SolveRun(const Form& window, Command command);
+    ~SolveRun() override;  // stops the command and waits for it
+
+    void start();
+    // Asks the command to stop; it ends at its next step boundary with X, R and the grid in step.
+    void stop();
+    bool stopping() const { return stop_; }
+    bool done() const { return done_; }
+    void wait();
+
+    // Moves the texts and flags the command wrote since the last call to `real`, and allows the
+    // next snapshot.
+    void apply(Controls& real);
+    // The accuracies of the sweeps the command finished since the last call.
+    std::vector<float> takeAccuracy();
+    // The messages the command showed, in order. Complete once done().
+    std::vector<std::string> takeMessages();
+
+signals:
+    // The command passed a progress point: what it wrote so far is worth showing. At most one is
+    // pending until apply().
+    void snapshot();
+    // The worker has stopped; it emits nothing after this.
+    void finished();
+
+private:
+    class WorkerControls : public Controls {
+    public:
+        explicit WorkerControls(SolveRun& run) : run_(run) {}
+        std::string text(Control c) const override;
+        void setText(Control c, const std::string& text) override;
+        bool isEnabled(Control c) const override;
+        void setEnabled(Control c, bool enabled) override;
+        void repaintProgress() override;
+        bool stopRequested() const override { return run_.stop_; }
+
+    private:
+        SolveRun& run_;
+    };
+    class WorkerDialogs : public UserDialogs {
+    public:
+        explicit WorkerDialogs(SolveRun& run) : run_(run) {}
+        void message(const std::string& text) override;
+        // A solve command asks nothing; a question would need the window the worker cannot use.
+        bool askYesNo(const std::string& text) override;
+        std::optional<QString> openFile(const QString& folder) override;
+        std::optional<QString> saveFile(const QString& folder) override;
+
+    private:
+        SolveRun& run_;
+    };
+
+    void work();
+    // On the worker: hands the sweeps finished since the last call over to takeAccuracy().
+    void publishAccuracy();
+
+    Command command_;
+    WorkerControls controls_{*this};
+    WorkerDialogs dialogs_{*this};
+    Form form_;
+
+    mutable std::mutex mutex_;
+    std::map<Control, std::string> texts_;
+    std::map<Control, bool> enabled_;
+    std::map<Control, std::string> textsWritten_;
+    std::map<Control, bool> enabledWritten_;
+    std::vector<std::string> messages_;
+    std::vector<float> accuracy_;
+    std::size_t published_;  // the worker's: entries of state.accuracy handed over
+
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> snapshotPending_{false};
+    std::atomic<bool> done_{false};
+    std::thread worker_;
+};
+
+} // namespace quenta

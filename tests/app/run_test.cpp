@@ -1,0 +1,103 @@
+// A solve on the worker, watched, stopped and continued through the real window.
+#include <QSignalSpy>
+#include <cstring>
+
+#include "app/frmChart.h"
+#include "app_fixture.h"
+#include "model/numbers.h"
+
+using namespace quenta;
+using namespace quenta::testing;
+
+namespace {
+
+// Nearly equal rows: the method needs many sweeps, and a sweep has several progress points.
+void writeSlowSystem(TempProgramDir& dir)
+{
+    std::string text;
+    for (int i = 1; i <= 640; ++i) {
+        for (int j = 1; j <= 640; ++j)
+            text += std::to_string(100 + i * j % 7) + ' ';
+        text += std::to_string(i % 10) + "\r\n";
+    }
+    emptyDataFolder(dir);
+    dir.write(QStringLiteral("data/slow.txt"), text);
+}
+
+void load(Started& app, bool fileBacked)
+{
+    app.user.files.push_back(app.dir.file("data/slow.txt"));
+    app.menu(fileBacked ? "Connect" : "Open");
+    app.type(Control::txtEps, "0");
+    app.type(Control::txtEr, "");
+}
+
+// Starts "Find  solution" and returns once it has shown an accuracy, i.e. after a whole sweep.
+void startAndWatch(Started& app)
+{
+    QSignalSpy shown(app.edit(Control::txtEr), &QLineEdit::textChanged);
+    QTest::mouseClick(qobject_cast<QPushButton*>(app.w().control(Control::cmdSolution)), Qt::LeftButton);
+    ASSERT_TRUE(app.w().running());
+    EXPECT_EQ(app.w().control(Control::cmdSolution)->property("text").toString(), "Stop");
+    for (Control c : {Control::txtN, Control::cmdN, Control::txtA, Control::cmdB, Control::txtIndex1, Control::cmdIter})
+        EXPECT_FALSE(app.w().control(c)->isEnabled());
+    for (const char* a : {"Open", "Save", "Connect"})
+        EXPECT_FALSE(app.w().findChild<QAction*>(a)->isEnabled()) << a;
+    for (const char* a : {"Exit", "About", "UserGuide"})
+        EXPECT_TRUE(app.w().findChild<QAction*>(a)->isEnabled()) << a;
+    ASSERT_TRUE(shown.wait(60000));
+}
+
+} // namespace
+
+// Stopped by Esc, then continued with Next Iteration: the same X, bit for bit, as the same number
+// of whole sweeps without a stop, and the grid shows it.
+TEST(SolveRun, StopThenContinueMatchesAnUninterruptedRun)
+{
+    for (bool fileBacked : {false, true}) {
+        SCOPED_TRACE(fileBacked);
+        Started stopped(writeSlowSystem);
+        load(stopped, fileBacked);
+        QTest::keyClick(stopped.edit(Control::txtEps), Qt::Key_T, Qt::ControlModifier);  // the chart
+        auto* chart = stopped.w().findChild<frmChart*>();
+        ASSERT_TRUE(chart && chart->isVisible());
+        startAndWatch(stopped);
+        QTest::keyClick(&stopped.w(), Qt::Key_Escape);
+        stopped.waitRun();
+        EXPECT_EQ(stopped.w().control(Control::cmdSolution)->property("text").toString(), "Find  solution");
+        EXPECT_TRUE(stopped.w().control(Control::cmdN)->isEnabled());
+        EXPECT_FALSE(stopped.text(Control::txtTime).empty());
+        EXPECT_EQ(stopped.text(Control::txtEr), FormatSingle(stopped.state().er));
+        ASSERT_GE(stopped.state().iter, 2);
+        stopped.click(Control::cmdIter, 2);
+        const int sweeps = stopped.state().iter - 1;
+        EXPECT_EQ(chart->points(), sweeps);  // one point a whole sweep, the stopped one once
+
+        Started whole(writeSlowSystem);
+        load(whole, fileBacked);
+        whole.click(Control::cmdIter, sweeps);
+        const std::vector<float>& x = stopped.state().X;
+        ASSERT_EQ(whole.state().X.size(), x.size());
+        EXPECT_EQ(std::memcmp(whole.state().X.data(), x.data(), x.size() * sizeof(float)), 0);
+        EXPECT_EQ(whole.solution(), stopped.solution());
+        EXPECT_EQ(whole.text(Control::txtEr), stopped.text(Control::txtEr));
+        EXPECT_TRUE(stopped.user.messages.empty());
+        load(stopped, fileBacked);
+        EXPECT_EQ(chart->points(), 0);  // a new system, a new history
+    }
+}
+
+// Exit during a file-backed run stops it first; the files stay as they were.
+TEST(SolveRun, ExitDuringARunEndsCleanly)
+{
+    Started app(writeSlowSystem);
+    load(app, true);
+    const std::string scratch = app.dir.read("data.sle"), system = app.dir.read("data/slow.txt");
+    startAndWatch(app);
+    app.menu("Exit");
+    EXPECT_FALSE(app.w().running());
+    EXPECT_FALSE(app.w().isVisible());
+    EXPECT_EQ(app.dir.read("data.sle"), scratch);
+    EXPECT_EQ(app.dir.read("data/slow.txt"), system);
+    EXPECT_TRUE(app.user.messages.empty());
+}
