@@ -185,6 +185,18 @@ template <class E, class Fn> bool raises(Fn&& fn)
     return false;
 }
 
+// A row or column count from the input: one beyond the grid's range must be refused.
+void resize(Input& in, int most, void (SystemGrid::*onGrid)(int), void (Model::*onModel)(int))
+{
+    const int k = count(in);
+    if (k < 1 || k > most) {
+        check(raises<SubscriptError>([&] { (grid->*onGrid)(k); }));
+        return;
+    }
+    (grid->*onGrid)(k);
+    (model->*onModel)(k);
+}
+
 void step(Input& in)
 {
     switch (in.u8() % 9) {
@@ -212,26 +224,12 @@ void step(Input& in)
         grid->clear();
         model->clear();
         break;
-    case 4: {
-        const int k = count(in);
-        if (k < 1 || k > SystemGrid::MaxRows) {
-            check(raises<SubscriptError>([&] { grid->setRows(k); }));
-            break;
-        }
-        grid->setRows(k);
-        model->setRows(k);
+    case 4:
+        resize(in, SystemGrid::MaxRows, &SystemGrid::setRows, &Model::setRows);
         break;
-    }
-    case 5: {
-        const int k = count(in);
-        if (k < 1 || k > SystemGrid::MaxCols) {
-            check(raises<SubscriptError>([&] { grid->setCols(k); }));
-            break;
-        }
-        grid->setCols(k);
-        model->setCols(k);
+    case 5:
+        resize(in, SystemGrid::MaxCols, &SystemGrid::setCols, &Model::setCols);
         break;
-    }
     case 6: {  // the in-memory layout
         const std::uint8_t b = in.u8();
         const int n = b != 0xFF ? b % 24 : static_cast<std::int16_t>(in.u16());
