@@ -1,5 +1,6 @@
-// Renders the started window into the PNG named by QUENTA_SCREENSHOT (tools/screenshot.sh);
-// skipped in ordinary test runs.
+// The screenshot renderer of tools/screenshot.sh, not a test: it drives the real window offscreen
+// the way the end-to-end tests do, and writes the started window to the PNG named by
+// QUENTA_SCREENSHOT.
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalSpy>
@@ -25,7 +26,7 @@ TEST(Screenshot, StartedWindow)
 }
 
 // Renders a run of sample4 with the chart beside the main window into the PNG named by
-// QUENTA_SCREENSHOT_RUN (tools/screenshot.sh); skipped in ordinary test runs.
+// QUENTA_SCREENSHOT_RUN.
 TEST(Screenshot, RunWithChart)
 {
     const QString target = qEnvironmentVariable("QUENTA_SCREENSHOT_RUN");
