@@ -60,7 +60,10 @@ struct Window {
         w = std::make_unique<frmMain>(tmp.path(), &user);
         w->show();
         user.toOpen = system;
+        QSignalSpy loaded(w.get(), &frmMain::runFinished);
         w->findChild<QAction*>(fileBacked ? "Connect" : "Open")->trigger();
+        if (w->running())
+            loaded.wait(600000);
     }
     void setEps(const std::string& eps) { w->setText(Control::txtEps, eps); }
     QPushButton* solve() const { return qobject_cast<QPushButton*>(w->control(Control::cmdSolution)); }

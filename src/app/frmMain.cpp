@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyleOptionHeader>
@@ -210,6 +211,12 @@ void frmMain::createControls()
     lblTime_ = label("lblTime", "Duration of the  last operation", QRect(6480, 4800, 1455, 375), false);
     lblTime_->setWordWrap(true);
 
+    // Beside "Find  solution", which reads "Stop" while Open or Connect reads a file.
+    progress_ = named(new QProgressBar(client_), "progress");
+    progress_->setRange(0, 1000);
+    progress_->hide();
+    placed_.push_back({progress_, QRect(8640, 3165, 1575, 285)});
+
     Line1_ = named(new QFrame(client_), "Line1");
     Line1_->setFrameShape(QFrame::VLine);
     Line1_->setFrameShadow(QFrame::Plain);
@@ -258,8 +265,9 @@ void frmMain::run(Command&& command)
 {
     // Every command handles the failures it expects; this keeps an unforeseen one from taking the
     // program down with the event loop, and reports it.
-    // The grid announces what a command writes once, when it ends: Open writes N² cells, and views
-    // reacting to each one triple its time. Layout changes still reach the view as they happen.
+    // The grid announces what a command writes once, when it ends: a command may write N² cells,
+    // and views reacting to each one would triple its time. Layout changes still reach the view
+    // as they happen.
     grid_->beginBulk();
     try {
         command();
@@ -297,11 +305,19 @@ QList<QObject*> frmMain::systemCommands() const
     return list;
 }
 
-void frmMain::startRun(SolveRun::Command command)
+void frmMain::startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&))
+{
+    std::optional<QString> path;
+    run([&] { path = choose(form_); });
+    if (path)
+        startRun([load, path = *path](Form& f) { load(f, path); }, true);
+}
+
+void frmMain::startRun(SolveRun::Command command, bool readsFile)
 {
     if (run_)
         return;
-    run_ = std::make_unique<SolveRun>(form_, command);
+    run_ = std::make_unique<SolveRun>(form_, std::move(command));
     connect(run_.get(), &SolveRun::snapshot, this, &frmMain::showSnapshot, Qt::QueuedConnection);
     connect(run_.get(), &SolveRun::finished, this, [this] { finishRun(); }, Qt::QueuedConnection);
     enabledBeforeRun_.clear();
@@ -314,9 +330,16 @@ void frmMain::startRun(SolveRun::Command command)
             a->setEnabled(false);
         }
     }
+    enabledBeforeRun_.emplace_back(cmdSolution_, !cmdSolution_->testAttribute(Qt::WA_Disabled));
+    cmdSolution_->setEnabled(true);
     cmdSolution_->setText(QStringLiteral("Stop"));
     stopKey_->setEnabled(true);
+    if (readsFile) {
+        progress_->setValue(0);
+        progress_->show();
+    }
     grid_->beginBulk();
+    emit runStarting();
     run_->start();
 }
 
@@ -326,6 +349,8 @@ void frmMain::showSnapshot()
         return;
     run_->apply(*this);
     grid_->flushBulk();
+    if (const std::int64_t total = run_->bytesTotal(); total > 0)
+        progress_->setValue(static_cast<int>(run_->bytesDone() * progress_->maximum() / total));
     const std::vector<float> more = run_->takeAccuracy();
     history_.insert(history_.end(), more.begin(), more.end());
     updateChart();
@@ -344,10 +369,11 @@ void frmMain::finishRun(bool showMessages)
             a->setEnabled(enabled);
     }
     enabledBeforeRun_.clear();
-    run->apply(*this);
+    run->apply(*this, true);
     grid_->endBulk();
     cmdSolution_->setText(QStringLiteral("Find  solution"));
     stopKey_->setEnabled(false);
+    progress_->hide();
     history_ = state_.accuracy;
     updateChart();
     if (showMessages)
@@ -394,9 +420,9 @@ void frmMain::connectCommands()
             run_->stop();
     });
 
-    connect(Open_, &QAction::triggered, this, [this] { run([this] { Open_Click(form_); }); });
+    connect(Open_, &QAction::triggered, this, [this] { startLoad(&Open_Choose, &Open_Load); });
     connect(Save_, &QAction::triggered, this, [this] { run([this] { Save_Click(form_); }); });
-    connect(Connect_, &QAction::triggered, this, [this] { run([this] { Connect_Click(form_); }); });
+    connect(Connect_, &QAction::triggered, this, [this] { startLoad(&Connect_Choose, &Connect_Load); });
     connect(Chart_, &QAction::triggered, this, [this] {
         if (!chart_)
             chart_ = new frmChart(this);

@@ -17,6 +17,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QShortcut;
 class QTableView;
@@ -52,7 +53,7 @@ public:
     Form& form() { return form_; }
     const ProgramDir& programDir() const { return form_.dir; }
 
-    // Whether a solve runs on the worker now; stopRun() stops it and waits until it has ended.
+    // Whether a run is on the worker now; stopRun() stops it and waits until it has ended.
     bool running() const { return run_ != nullptr; }
     void stopRun();
 
@@ -73,7 +74,9 @@ public:
     static QFont boldFont();
 
 signals:
-    // A solve on the worker has ended and the window shows its outcome (messages included).
+    // A run is about to start its worker; "Stop" and Esc already stop it.
+    void runStarting();
+    // A run on the worker has ended and the window shows its outcome (messages included).
     void runFinished();
 
 protected:
@@ -108,9 +111,12 @@ private:
     // Runs a command as one event: a failure that escapes it ends it without a message.
     template <class Command> void run(Command&& command);
 
-    // A solve command on the worker: the commands that could touch the system are disabled and
-    // "Find  solution" reads "Stop" until finishRun().
-    void startRun(SolveRun::Command command);
+    // A command on the worker: the commands that could touch the system are disabled and
+    // "Find  solution" reads "Stop" until finishRun(). A command that reads a file shows how far
+    // it got in the progress bar.
+    void startRun(SolveRun::Command command, bool readsFile = false);
+    // Open or Connect: asks for the file here, then loads it on the worker.
+    void startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&));
     void showSnapshot();
     // The chart window, when it is open, shows history_ and the desired accuracy.
     void updateChart();
@@ -162,6 +168,7 @@ private:
     QLineEdit* txtTime_ = nullptr;
     QLabel* lblTime_ = nullptr;
     QFrame* Line1_ = nullptr;
+    QProgressBar* progress_ = nullptr;
 
     QMenu* File_ = nullptr;
     QMenu* Help_ = nullptr;

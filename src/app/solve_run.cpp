@@ -18,7 +18,7 @@ constexpr Control kAllControls[] = {
 } // namespace
 
 SolveRun::SolveRun(const Form& window, Command command)
-    : command_(command),
+    : command_(std::move(command)),
       form_{window.state, window.grid, controls_, dialogs_, window.dir},
       published_(window.state.accuracy.size())
 {
@@ -49,23 +49,24 @@ void SolveRun::work()
     try {
         command_(form_);
     } catch (const std::exception& e) {  // the commands handle what they expect; this is a fault
-        qWarning("Quenta: a solve ended by an unexpected failure: %s", e.what());
+        qWarning("Quenta: a run ended by an unexpected failure: %s", e.what());
     } catch (...) {
-        qWarning("Quenta: a solve ended by an unexpected failure of unknown type");
+        qWarning("Quenta: a run ended by an unexpected failure of unknown type");
     }
     publishAccuracy();
     done_ = true;
     emit finished();
 }
 
-void SolveRun::apply(Controls& real)
+void SolveRun::apply(Controls& real, bool flags)
 {
     std::map<Control, std::string> texts;
     std::map<Control, bool> enabled;
     {
         const std::lock_guard lock(mutex_);
         texts.swap(textsWritten_);
-        enabled.swap(enabledWritten_);
+        if (flags)
+            enabled.swap(enabledWritten_);
     }
     snapshotPending_ = false;
     for (const auto& [c, t] : texts)
@@ -130,6 +131,14 @@ void SolveRun::WorkerControls::repaintProgress()
         emit run_.snapshot();
 }
 
+void SolveRun::WorkerControls::fileProgress(std::int64_t done, std::int64_t total)
+{
+    run_.bytesDone_ = done;
+    run_.bytesTotal_ = total;
+    if (!run_.snapshotPending_.exchange(true))
+        emit run_.snapshot();
+}
+
 void SolveRun::WorkerDialogs::message(const std::string& text)
 {
     const std::lock_guard lock(run_.mutex_);
@@ -138,17 +147,17 @@ void SolveRun::WorkerDialogs::message(const std::string& text)
 
 bool SolveRun::WorkerDialogs::askYesNo(const std::string&)
 {
-    throw std::logic_error("a question during a solve");
+    throw std::logic_error("a question on the worker");
 }
 
 std::optional<QString> SolveRun::WorkerDialogs::openFile(const QString&)
 {
-    throw std::logic_error("a file dialog during a solve");
+    throw std::logic_error("a file dialog on the worker");
 }
 
 std::optional<QString> SolveRun::WorkerDialogs::saveFile(const QString&)
 {
-    throw std::logic_error("a file dialog during a solve");
+    throw std::logic_error("a file dialog on the worker");
 }
 
 } // namespace quenta

@@ -1,11 +1,14 @@
 #pragma once
-// "Find  solution" or "Next Iteration" on a worker thread. The command works on the window's state
+// A long command on a worker thread: "Find  solution", "Next Iteration", or the loading half of
+// Open or Connect. The command works on the window's state
 // and grid (the window keeps the grid in a bulk write meanwhile), reads the control texts and
 // enabled flags as they were at the start, and leaves what it writes and the messages it shows with
 // this object. The window takes the writes over at every snapshot and at the end, and shows the
 // messages once the worker has stopped.
 #include <QObject>
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -19,7 +22,7 @@ namespace quenta {
 class SolveRun : public QObject {
     Q_OBJECT
 public:
-    using Command = void (*)(Form&);
+    using Command = std::function<void(Form&)>;
 
     // Copies the texts and flags of window.controls; start() begins the command.
     SolveRun(const Form& window, Command command);
@@ -32,13 +35,17 @@ public:
     bool done() const { return done_; }
     void wait();
 
-    // Moves the texts and flags the command wrote since the last call to `real`, and allows the
-    // next snapshot.
-    void apply(Controls& real);
+    // Moves the texts the command wrote since the last call to `real`, and allows the next
+    // snapshot. The enabled flags it wrote move only with `flags`, once the window has enabled
+    // again what it disabled for the run.
+    void apply(Controls& real, bool flags = false);
     // The accuracies of the sweeps the command finished since the last call.
     std::vector<float> takeAccuracy();
     // The messages the command showed, in order. Complete once done().
     std::vector<std::string> takeMessages();
+    // What the command last reported of the file it reads: bytes read, and the file's size.
+    std::int64_t bytesDone() const { return bytesDone_; }
+    std::int64_t bytesTotal() const { return bytesTotal_; }
 
 signals:
     // The command passed a progress point: what it wrote so far is worth showing. At most one is
@@ -57,6 +64,7 @@ private:
         void setEnabled(Control c, bool enabled) override;
         void repaintProgress() override;
         bool stopRequested() const override { return run_.stop_; }
+        void fileProgress(std::int64_t done, std::int64_t total) override;
 
     private:
         SolveRun& run_;
@@ -65,7 +73,7 @@ private:
     public:
         explicit WorkerDialogs(SolveRun& run) : run_(run) {}
         void message(const std::string& text) override;
-        // A solve command asks nothing; a question would need the window the worker cannot use.
+        // A command on the worker asks nothing; a question would need the window it cannot use.
         bool askYesNo(const std::string& text) override;
         std::optional<QString> openFile(const QString& folder) override;
         std::optional<QString> saveFile(const QString& folder) override;
@@ -92,6 +100,7 @@ private:
     std::vector<float> accuracy_;
     std::size_t published_;  // the worker's: entries of state.accuracy handed over
 
+    std::atomic<std::int64_t> bytesDone_{0}, bytesTotal_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> snapshotPending_{false};
     std::atomic<bool> done_{false};

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
+#include <utility>
 
 #include "files/system_file.h"
 #include "files/text_writer.h"
@@ -18,18 +19,28 @@ const char* const OutsideData =
 
 } // namespace
 
-void Open_Click(Form& f)
+std::optional<QString> Open_Choose(Form& f)
 {
-    WorkingState& s = f.state;
     try {
         const QString data = f.dir.data();
         if (!QDir::setCurrent(data))
             throw FileError("no data folder");
-        const std::optional<QString> chosen = f.user.openFile(data);
-        if (!chosen)
-            return;  // cancelled: nothing changes
-        s.CD_FileName = *chosen;
-        open_file(f, *chosen);
+        return f.user.openFile(data);  // nothing when cancelled: nothing changes
+    } catch (const std::exception&) {
+        f.user.message(f.state.msgBadFile);
+        return std::nullopt;
+    }
+}
+
+void Open_Load(Form& f, const QString& path)
+{
+    WorkingState& s = f.state;
+    try {
+        const QString before = std::exchange(s.CD_FileName, path);
+        if (!open_file(f, path)) {
+            s.CD_FileName = before;  // stopped: nothing changes
+            return;
+        }
         s.StorageMode = InMemory;
         for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
             f.controls.setEnabled(c, true);
@@ -50,6 +61,12 @@ void Open_Click(Form& f)
     } catch (const std::exception&) {
         f.user.message(s.msgNoMemory);
     }
+}
+
+void Open_Click(Form& f)
+{
+    if (const std::optional<QString> chosen = Open_Choose(f))
+        Open_Load(f, *chosen);
 }
 
 void Save_Click(Form& f)

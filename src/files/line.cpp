@@ -57,6 +57,8 @@ LineReader::LineReader(const QString& path, std::size_t bufferSize)
         close();
         throw FileError("not a readable file: " + name.toStdString());
     }
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
+        size_ = st.st_size;
     std::size_t want = LargestFirstBuffer;
     if (bufferSize > 0)
         want = bufferSize;
@@ -67,7 +69,7 @@ LineReader::LineReader(const QString& path, std::size_t bufferSize)
 }
 
 LineReader::LineReader(std::string_view bytes, std::size_t bufferSize)
-    : memory_(bytes), memoryOpen_(true)
+    : memory_(bytes), memoryOpen_(true), size_(static_cast<std::int64_t>(bytes.size()))
 {
     cap_ = std::max<std::size_t>(bufferSize, 1);
     buf_.reset(new char[cap_]);
@@ -121,6 +123,7 @@ void LineReader::fill()
     if (got == 0)
         eof_ = true;
     end_ += static_cast<std::size_t>(got);
+    read_ += got;
 }
 
 std::size_t LineReader::find(char c, std::size_t& cached)

@@ -1,6 +1,7 @@
 #pragma once
 // The line splitter and the line reader shared by every reader of text files.
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,6 +35,10 @@ public:
     // a read fails.
     bool next(std::string_view& line);
     void close();
+    // The bytes of the file handed out so far as lines (with their ends), and the file's size
+    // when it was opened (0 when it has none, as a pipe).
+    std::int64_t position() const { return read_ - static_cast<std::int64_t>(end_ - begin_); }
+    std::int64_t size() const { return size_; }
 
 private:
     void fill();
@@ -49,6 +54,7 @@ private:
     // Where the next LF / CR stands in buf_, or end_ when the bytes searched so far hold none.
     // No LF lies in [begin_, lf_) and no CR in [begin_, cr_).
     std::size_t lf_ = 0, cr_ = 0;
+    std::int64_t read_ = 0, size_ = 0;
     bool eof_ = false;
     bool pendingCR_ = false;
 };

@@ -73,31 +73,46 @@ std::optional<QString> solution_path(const ProgramDir& dir, const QString& syste
     return dir.solutions() + QLatin1Char('/') + *rel;
 }
 
-void open_file(Form& f, const QString& path)
+bool open_file(Form& f, const QString& path)
 {
     WorkingState& s = f.state;
-    SystemGrid& grid = f.grid;
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         f.user.message(s.msgNoFile);
-        return;
+        return true;
     }
     LineReader reader(path);  // a file that cannot be opened goes to the caller
+    // The system is read into a grid of its own that replaces f.grid once the reading ends, also
+    // when it ends by a failure: until then a stop can leave everything as it was.
+    const i16 oldN = s.N;
+    SystemGrid read;
+    bool laidOut = false;
     try {
         std::vector<std::string_view> y;
         std::string_view line;
         i16 m = 0;
         int i = 1;
         while (reader.next(line)) {
+            f.controls.fileProgress(reader.position(), reader.size());
+            if (f.controls.stopRequested()) {
+                s.N = oldN;
+                return false;
+            }
             get_row(line, m, y);
             if (i == 1) {
                 s.N = sub16(m, 1);
-                grid.fill_data(s.N);
+                try {
+                    read.fill_data(s.N);
+                } catch (const std::exception&) {
+                    f.grid.fill_data(s.N);  // an order the grid cannot lay out fails there as well
+                    throw;
+                }
+                laidOut = true;
             }
             const int n = s.N;
             for (int k = 1; k <= n + 1; ++k) {
                 if (k > m)
                     throw SubscriptError("too few numbers on a line");
-                grid.setText(i, aColumn(k), y[static_cast<std::size_t>(k)]);
+                read.setText(i, aColumn(k), y[static_cast<std::size_t>(k)]);
             }
             ++i;
             if (i > n)
@@ -106,6 +121,7 @@ void open_file(Form& f, const QString& path)
         reader.close();
         std::vector<float> x;
         get_solution(f, path, x);
+        SystemGrid& grid = laidOut ? read : f.grid;  // a file without lines changes no layout
         const int n = s.N;
         if (n > 0) {
             const int col = xColumn(s.N);
@@ -114,8 +130,14 @@ void open_file(Form& f, const QString& path)
         }
     } catch (const std::exception&) {
         reader.close();
+        if (laidOut)
+            f.grid.take(read);
         f.user.message(s.msgBadFile);
+        return true;
     }
+    if (laidOut)
+        f.grid.take(read);
+    return true;
 }
 
 bool save_file(Form& f, const QString& name)

@@ -3,6 +3,7 @@
 // and the user. frmMain implements Controls and UserDialogs with real widgets; tests implement
 // them with a map of texts and a queue of scripted answers.
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -29,8 +30,11 @@ public:
     // Repaints txtEr and the grid now, without running the event loop. Long commands call it at
     // most about ten times a second.
     virtual void repaintProgress() {}
-    // True once the user asked a running solve to stop; it ends at its next step boundary.
+    // True once the user asked a running command to stop: a solve ends at its next step
+    // boundary, Open and Connect after the line they read.
     virtual bool stopRequested() const { return false; }
+    // Open and Connect have read `done` of the `total` bytes of their file; called once a line.
+    virtual void fileProgress(std::int64_t /*done*/, std::int64_t /*total*/) {}
 };
 
 class UserDialogs {

@@ -1,6 +1,7 @@
 #include "model/grid.h"
 
 #include <QString>
+#include <QThread>
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include "model/errors.h"
 #include "model/numbers.h"
@@ -294,6 +296,7 @@ struct SystemGrid::Store {
     int bulk = 0;  // open bulk writes
     // The cells written since the last announcement: rows r0..r1, columns c0..c1 (none: r0 > r1).
     int r0 = 1, r1 = 0, c0 = 1, c1 = 0;
+    bool resetPending = false;  // a layout change made on another thread, not announced yet
 
     int rows = 2;
     int cols = 2;
@@ -528,6 +531,28 @@ struct SystemGrid::Store {
         slotBytes = 0;
     }
 
+    void swapCells(Store& o)
+    {
+        std::swap(rows, o.rows);
+        std::swap(cols, o.cols);
+        std::swap(layout, o.layout);
+        std::swap(layoutN, o.layoutN);
+        std::swap(extentRows, o.extentRows);
+        std::swap(extentCols, o.extentCols);
+        rowEntries.swap(o.rowEntries);
+        usedRows.swap(o.usedRows);
+        arena.swap(o.arena);
+        std::swap(garbage, o.garbage);
+        std::swap(slotBytes, o.slotBytes);
+    }
+
+    // The text of a cell inside the grid.
+    std::string cellText(int r, int c) const
+    {
+        const std::uint32_t e = entry(r, c);
+        return e == NotWritten ? placeholder(r, c) : written(e);
+    }
+
     void clearAll()
     {
         releaseEntries();
@@ -608,6 +633,32 @@ private:
 
 } // namespace
 
+template <class Change> void SystemGrid::changeAll(Change&& change)
+{
+    Store& s = *store_;
+    bool deferred;
+    {
+        const std::lock_guard lock(s.mutex);
+        deferred = s.bulk > 0 && QThread::currentThread() != thread();
+    }
+    if (deferred) {
+        // The view reads the grid on its own thread meanwhile: it hears of the change at the next
+        // flush, and until then finds every cell it asks for inside the counts or gets nothing.
+        const std::lock_guard lock(s.mutex);
+        AtScopeEnd pending([&s] {
+            s.resetPending = true;
+            s.r0 = 1;
+            s.r1 = 0;
+        });
+        change();
+        return;
+    }
+    beginResetModel();
+    AtScopeEnd endReset([this] { endResetModel(); });
+    const std::lock_guard lock(s.mutex);
+    change();
+}
+
 SystemGrid::SystemGrid(QObject* parent, std::uint64_t minGarbage) : QAbstractTableModel(parent), store_(new Store)
 {
     store_->minGarbage = minGarbage;
@@ -622,18 +673,14 @@ void SystemGrid::setRows(int rows)
 {
     if (rows < 1 || rows > MaxRows)
         throw SubscriptError("row count out of range");
-    beginResetModel();
-    store_->setRowCount(rows);
-    endResetModel();
+    changeAll([&] { store_->setRowCount(rows); });
 }
 
 void SystemGrid::setCols(int cols)
 {
     if (cols < 1 || cols > MaxCols)
         throw SubscriptError("column count out of range");
-    beginResetModel();
-    store_->setColCount(cols);
-    endResetModel();
+    changeAll([&] { store_->setColCount(cols); });
 }
 
 std::string SystemGrid::text(int row, int col) const
@@ -642,8 +689,7 @@ std::string SystemGrid::text(int row, int col) const
     const std::lock_guard lock(s.mutex);
     if (row < 0 || row >= s.rows || col < 0 || col >= s.cols)
         throw SubscriptError("cell outside the grid");
-    const std::uint32_t e = s.entry(row, col);
-    return e == NotWritten ? s.placeholder(row, col) : s.written(e);
+    return s.cellText(row, col);
 }
 
 void SystemGrid::setText(int row, int col, std::string_view text)
@@ -692,9 +738,11 @@ void SystemGrid::beginBulk()
 void SystemGrid::flushBulk()
 {
     int r0, r1, c0, c1;
+    bool reset;
     {
         Store& s = *store_;
         const std::lock_guard lock(s.mutex);
+        reset = std::exchange(s.resetPending, false);
         // What a layout change since then removed is gone from the view already.
         r0 = s.r0;
         r1 = std::min(s.r1, s.rows - 1);
@@ -702,6 +750,11 @@ void SystemGrid::flushBulk()
         c1 = std::min(s.c1, s.cols - 1);
         s.r0 = 1;
         s.r1 = 0;
+    }
+    if (reset) {
+        beginResetModel();
+        endResetModel();
+        return;
     }
     if (r0 > r1 || c0 > c1)
         return;
@@ -724,24 +777,27 @@ void SystemGrid::endBulk()
 
 void SystemGrid::clear()
 {
-    beginResetModel();
-    store_->clearAll();
-    endResetModel();
+    changeAll([this] { store_->clearAll(); });
+}
+
+void SystemGrid::take(SystemGrid& other)
+{
+    changeAll([&] { store_->swapCells(*other.store_); });
 }
 
 void SystemGrid::fill_data(i16 N)
 {
     Store& s = *store_;
-    beginResetModel();
-    AtScopeEnd endReset([this] { endResetModel(); });
-    s.clearAll();
-    s.setRowCount(add16(N, 1));
-    s.setColCount(add16(mul16(2, N), 4));
-    // Every cell now shows its placeholder.
-    s.layout = Layout::InMemory;
-    s.layoutN = N;
-    s.extentRows = N + 1;
-    s.extentCols = 2 * N + 4;
+    changeAll([&] {
+        s.clearAll();
+        s.setRowCount(add16(N, 1));
+        s.setColCount(add16(mul16(2, N), 4));
+        // Every cell now shows its placeholder.
+        s.layout = Layout::InMemory;
+        s.layoutN = N;
+        s.extentRows = N + 1;
+        s.extentCols = 2 * N + 4;
+    });
 }
 
 void SystemGrid::fill_x(i16 N, const std::vector<float>& X)
@@ -749,23 +805,23 @@ void SystemGrid::fill_x(i16 N, const std::vector<float>& X)
     if (N < 0 || X.size() < static_cast<std::size_t>(N) + 1)
         throw SubscriptError("the approximation does not cover 1..N");
     Store& s = *store_;
-    beginResetModel();
-    AtScopeEnd endReset([this] { endResetModel(); });
-    s.setRowCount(add16(N, 1));
-    s.setColCount(2);
-    // Column 0 of rows 0..N shows the labels of this layout from now on; no earlier text there
-    // may hide them. Cell (0, 1) is empty in every layout and keeps what was written there.
-    s.forgetColumn(0, N);
-    s.layout = Layout::FileBacked;
-    s.layoutN = N;
-    s.extentRows = N + 1;
-    s.extentCols = 2;
-    try {
-        for (int i = 1; i <= N; ++i)
-            s.write(i, 1, FormatSingle(X[static_cast<std::size_t>(i)]));
-    } catch (const std::bad_alloc&) {
-        throw MemoryError("not enough memory for the grid");
-    }
+    changeAll([&] {
+        s.setRowCount(add16(N, 1));
+        s.setColCount(2);
+        // Column 0 of rows 0..N shows the labels of this layout from now on; no earlier text
+        // there may hide them. Cell (0, 1) is empty in every layout and keeps what was written.
+        s.forgetColumn(0, N);
+        s.layout = Layout::FileBacked;
+        s.layoutN = N;
+        s.extentRows = N + 1;
+        s.extentCols = 2;
+        try {
+            for (int i = 1; i <= N; ++i)
+                s.write(i, 1, FormatSingle(X[static_cast<std::size_t>(i)]));
+        } catch (const std::bad_alloc&) {
+            throw MemoryError("not enough memory for the grid");
+        }
+    });
 }
 
 bool SystemGrid::fileBackedLayout() const { return store_->layout == Layout::FileBacked; }
@@ -774,11 +830,13 @@ std::string SystemGrid::cornerText() const { return text(0, 0); }
 
 int SystemGrid::rowCount(const QModelIndex& parent) const
 {
+    const std::lock_guard lock(store_->mutex);
     return parent.isValid() ? 0 : store_->rows - 1;
 }
 
 int SystemGrid::columnCount(const QModelIndex& parent) const
 {
+    const std::lock_guard lock(store_->mutex);
     return parent.isValid() ? 0 : store_->cols - 1;
 }
 
@@ -787,23 +845,25 @@ QVariant SystemGrid::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
     const int r = index.row() + 1, c = index.column() + 1;
+    const std::lock_guard lock(store_->mutex);
     if (r >= store_->rows || c >= store_->cols)
         return {};
-    return QString::fromStdString(text(r, c));
+    return QString::fromStdString(store_->cellText(r, c));
 }
 
 QVariant SystemGrid::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role != Qt::DisplayRole || section < 0)
         return {};
+    const std::lock_guard lock(store_->mutex);
     if (orientation == Qt::Horizontal) {
         if (section + 1 >= store_->cols)
             return {};
-        return QString::fromStdString(text(0, section + 1));
+        return QString::fromStdString(store_->cellText(0, section + 1));
     }
     if (section + 1 >= store_->rows)
         return {};
-    return QString::fromStdString(text(section + 1, 0));
+    return QString::fromStdString(store_->cellText(section + 1, 0));
 }
 
 Qt::ItemFlags SystemGrid::flags(const QModelIndex& index) const

@@ -43,11 +43,16 @@ public:
     // meanwhile are gathered into one range, which flushBulk() and endBulk() announce with one
     // dataChanged (and headerDataChanged for the fixed row or column). While a bulk write is open
     // one other thread may call text() and setText(); announcing stays with the grid's thread.
+    // A layout change made on that other thread meanwhile is announced as a model reset by the
+    // next flushBulk() or endBulk().
     void beginBulk();
     void flushBulk();
     void endBulk();
     // Every cell's text becomes empty; the counts stay.
     void clear();
+    // Exchanges the cells, counts and layout with `other` in one change. A reader fills a grid of
+    // its own and hands it over whole, so that this one stays as it was until then.
+    void take(SystemGrid& other);
 
     // In-memory layout for a system of order N: N+1 rows, 2N+4 columns (16-bit arithmetic,
     // OverflowError from N = 16382 on), a(i,j) in column 2j-1, b(i) in 2N+1, "0" in 2N+3.
@@ -70,6 +75,9 @@ public:
     std::size_t storeBytes() const;
 
 private:
+    // Makes a change of the whole grid under the lock and announces it as a model reset.
+    template <class Change> void changeAll(Change&& change);
+
     struct Store;
     Store* store_;
 };

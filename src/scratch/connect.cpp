@@ -38,6 +38,13 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
         std::int32_t i = 1;
         bool anyLine = false;
         while (reader->next(line)) {
+            f.controls.fileProgress(reader->position(), reader->size());
+            if (f.controls.stopRequested()) {
+                // Stopped: the scratch file is left unusable as after a failure, without a word.
+                writer->discard();
+                reader->close();
+                return;
+            }
             anyLine = true;
             get_row(line, m, y);
             if (i == 1) {
@@ -87,18 +94,24 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
     get_solution(f, path, x);
 }
 
-void Connect_Click(Form& f)
+std::optional<QString> Connect_Choose(Form& f)
 {
-    WorkingState& s = f.state;
     try {
         const QString data = f.dir.data();
         if (!QDir::setCurrent(data))
-            return;
-        const std::optional<QString> chosen = f.user.openFile(data);
-        if (!chosen)
-            return;  // cancelled: nothing changes
-        s.CD_FileName = *chosen;
-        connect_to_file(f, *chosen, s.X);
+            return std::nullopt;
+        return f.user.openFile(data);  // nothing when cancelled: nothing changes
+    } catch (const std::exception&) {
+        return std::nullopt;  // ends the command quietly
+    }
+}
+
+void Connect_Load(Form& f, const QString& path)
+{
+    WorkingState& s = f.state;
+    try {
+        s.CD_FileName = path;
+        connect_to_file(f, path, s.X);
         allocate(s.R, s.N);
         allocate(s.ColNorm2, s.N);
         s.StorageMode = FileBacked;
@@ -112,6 +125,12 @@ void Connect_Click(Form& f)
     } catch (const std::exception&) {
         // Every failure outside the loader ends the command quietly; what was done stays.
     }
+}
+
+void Connect_Click(Form& f)
+{
+    if (const std::optional<QString> chosen = Connect_Choose(f))
+        Connect_Load(f, *chosen);
 }
 
 } // namespace quenta

@@ -86,11 +86,19 @@ struct Started {
         }
     }
     void click(Control c, int times = 1) { click(qobject_cast<QPushButton*>(window->control(c)), times); }
+    // Open and Connect wait for the loading they start, as the user does.
     void menu(const char* action)
     {
         QAction* a = window->findChild<QAction*>(QString::fromLatin1(action));
         ASSERT_NE(a, nullptr) << action;
         a->trigger();
+        waitRun();
+    }
+    // Esc as the next run starts, before its worker has done anything.
+    void stopNextRun()
+    {
+        QObject::connect(window.get(), &frmMain::runStarting, window.get(),
+                         [this] { QTest::keyClick(window.get(), Qt::Key_Escape); }, Qt::SingleShotConnection);
     }
 
     // What the grid shows at (row, col) of its own numbering: row 0 and column 0 are the view's
