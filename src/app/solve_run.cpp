@@ -133,9 +133,11 @@ void SolveRun::WorkerControls::repaintProgress()
 
 void SolveRun::WorkerControls::fileProgress(std::int64_t done, std::int64_t total)
 {
+    // A snapshot for each thousandth of the file at most, however many lines it has.
+    const std::int64_t permille = total > 0 ? done * 1000 / total : 0;
     run_.bytesDone_ = done;
     run_.bytesTotal_ = total;
-    if (!run_.snapshotPending_.exchange(true))
+    if (permille != std::exchange(shownPermille_, permille) && !run_.snapshotPending_.exchange(true))
         emit run_.snapshot();
 }
 

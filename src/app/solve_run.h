@@ -68,6 +68,7 @@ private:
 
     private:
         SolveRun& run_;
+        std::int64_t shownPermille_ = -1;  // of the last progress report
     };
     class WorkerDialogs : public UserDialogs {
     public:
