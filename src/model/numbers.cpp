@@ -257,12 +257,58 @@ bool parseSingleShort(std::string_view text, float& value)
     return true;
 }
 
+// The common case of parseSingleShort in one pass: an optional sign, at most 8 digits around
+// the separator, an optional short exponent, nothing else; the value is then exactSmall's.
+// False, with nothing decided, for any other text.
+inline bool plainSmall(std::string_view text, const std::string& sep, float& value)
+{
+    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (p == end || sep.empty())
+        return false;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    std::uint32_t m = 0;
+    int digits = 0, fraction = 0;
+    for (; p != end && isDigit(*p); ++p, ++digits)
+        m = m * 10 + static_cast<std::uint32_t>(*p - '0');
+    if (p != end && *p == sep[0] && static_cast<std::size_t>(end - p) >= sep.size() &&
+        std::string_view(p, sep.size()) == sep) {
+        p += sep.size();
+        for (; p != end && isDigit(*p); ++p, ++fraction)
+            m = m * 10 + static_cast<std::uint32_t>(*p - '0');
+    }
+    if (digits + fraction == 0 || digits + fraction > 8 || m > (1u << 24))
+        return false;
+    int e = -fraction;
+    if (p != end && (*p == 'E' || *p == 'e')) {
+        ++p;
+        const bool expNegative = p != end && *p == '-';
+        if (p != end && (*p == '+' || *p == '-'))
+            ++p;
+        int x = 0, xDigits = 0;
+        for (; p != end && isDigit(*p) && xDigits < 3; ++p, ++xDigits)
+            x = x * 10 + (*p - '0');
+        if (xDigits == 0)
+            return false;
+        e += expNegative ? -x : x;
+    }
+    if (p != end || e < -10 || e > 10)
+        return false;
+    float f = static_cast<float>(m);
+    f = e >= 0 ? f * powers[e] : f / powers[-e];
+    value = negative ? -f : f;
+    return true;
+}
+
 } // namespace
 
 float ParseSingle(std::string_view text)
 {
     float fast = 0;
-    if (parseSingleShort(text, fast))
+    if (plainSmall(text, decimalSeparator(), fast) || parseSingleShort(text, fast))
         return fast;
     const DecimalText d = readDecimal(text);
     float value = 0;
