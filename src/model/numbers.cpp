@@ -257,33 +257,37 @@ bool parseSingleShort(std::string_view text, float& value)
     return true;
 }
 
-// The common case of parseSingleShort in one pass: an optional sign, at most 8 digits around
-// the separator, an optional short exponent, nothing else; the value is then exactSmall's.
-// False, with nothing decided, for any other text.
-inline bool plainSmall(std::string_view text, const std::string& sep, float& value)
+// The common case of parseSingleShort in one pass: an optional sign, at most 8 digits with at
+// most one one-byte separator among them, an optional exponent of at most 3 digits, nothing
+// else; the value is then exactSmall's. False, with nothing decided, for any other text.
+inline bool plainSmall(std::string_view text, char sep, float& value)
 {
     static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     const char* p = text.data();
     const char* const end = p + text.size();
-    if (p == end || sep.empty())
+    if (p == end)
         return false;
     const bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        ++p;
+    p += *p == '-' || *p == '+';
     std::uint32_t m = 0;
-    int digits = 0, fraction = 0;
-    for (; p != end && isDigit(*p); ++p, ++digits)
-        m = m * 10 + static_cast<std::uint32_t>(*p - '0');
-    if (p != end && *p == sep[0] && static_cast<std::size_t>(end - p) >= sep.size() &&
-        std::string_view(p, sep.size()) == sep) {
-        p += sep.size();
-        for (; p != end && isDigit(*p); ++p, ++fraction)
-            m = m * 10 + static_cast<std::uint32_t>(*p - '0');
+    int digits = 0, point = -1;
+    for (; p != end; ++p) {
+        const unsigned d = static_cast<unsigned char>(*p) - unsigned('0');
+        if (d < 10) {
+            m = m * 10 + d;
+            ++digits;
+        } else if (*p == sep && point < 0) {
+            point = digits;
+        } else {
+            break;
+        }
     }
-    if (digits + fraction == 0 || digits + fraction > 8 || m > (1u << 24))
+    if (digits == 0 || digits > 8 || m > (1u << 24))
         return false;
-    int e = -fraction;
-    if (p != end && (*p == 'E' || *p == 'e')) {
+    int e = point < 0 ? 0 : point - digits;
+    if (p != end) {
+        if (*p != 'E' && *p != 'e')
+            return false;
         ++p;
         const bool expNegative = p != end && *p == '-';
         if (p != end && (*p == '+' || *p == '-'))
@@ -291,12 +295,14 @@ inline bool plainSmall(std::string_view text, const std::string& sep, float& val
         int x = 0, xDigits = 0;
         for (; p != end && isDigit(*p) && xDigits < 3; ++p, ++xDigits)
             x = x * 10 + (*p - '0');
-        if (xDigits == 0)
+        if (xDigits == 0 || p != end)
             return false;
         e += expNegative ? -x : x;
-    }
-    if (p != end || e < -10 || e > 10)
+        if (e < -10 || e > 10)
+            return false;
+    } else if (e < -10) {
         return false;
+    }
     float f = static_cast<float>(m);
     f = e >= 0 ? f * powers[e] : f / powers[-e];
     value = negative ? -f : f;
@@ -305,10 +311,12 @@ inline bool plainSmall(std::string_view text, const std::string& sep, float& val
 
 } // namespace
 
-float ParseSingle(std::string_view text)
+float ParseSingle(std::string_view text) { return ParseSingle(text, decimalSeparator()); }
+
+float ParseSingle(std::string_view text, const std::string& separator)
 {
     float fast = 0;
-    if (plainSmall(text, decimalSeparator(), fast) || parseSingleShort(text, fast))
+    if ((separator.size() == 1 && plainSmall(text, separator[0], fast)) || parseSingleShort(text, fast))
         return fast;
     const DecimalText d = readDecimal(text);
     float value = 0;

@@ -35,6 +35,7 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
     try {
         std::vector<std::string_view> y;
         std::vector<float> row;
+        const std::string& separator = decimalSeparator();
         std::string_view line;
         i16 m = 0;
         std::int32_t i = 1;
@@ -57,7 +58,7 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
                 for (; j <= np1; ++j) {
                     if (j > m)
                         throw SubscriptError("too few numbers on a line");
-                    row[static_cast<std::size_t>(j - 1)] = ParseSingle(y[static_cast<std::size_t>(j)]);
+                    row[static_cast<std::size_t>(j - 1)] = ParseSingle(y[static_cast<std::size_t>(j)], separator);
                 }
             } catch (...) {
                 writer->write(base + 1, row.data(), j - 1);  // the numbers before the bad one

@@ -105,10 +105,10 @@ namespace {
 
 // Records per buffer: 4 MiB, a whole number of disk blocks, so that buffers of consecutive
 // records from record 1 start on a block and can go past the page cache.
-constexpr std::int64_t WriterBufferRecords = 32768;
+constexpr std::int64_t WriterBufferRecords = 2048;
 constexpr std::size_t WriterBufferBytes = static_cast<std::size_t>(WriterBufferRecords * ScratchRecordLength);
 // One buffer fills while the others wait for the disk or are being written.
-constexpr int WriterBuffers = 3;
+constexpr int WriterBuffers = 4;
 constexpr std::int64_t DirectAlignment = 4096;
 
 bool put_all(int fd, const unsigned char* data, std::size_t size, std::int64_t offset)
