@@ -103,10 +103,12 @@ std::int64_t ScratchReader::readRun(std::int32_t first, std::int64_t count, floa
 
 namespace {
 
-// Records per buffer: 4 MiB, a whole number of disk blocks, so that buffers of consecutive
-// records from record 1 start on a block and can go past the page cache.
-constexpr std::int64_t WriterBufferRecords = 2048;
-constexpr std::size_t WriterBufferBytes = static_cast<std::size_t>(WriterBufferRecords * ScratchRecordLength);
+// Records per buffer. Through the page cache 256 KiB, so that a filled buffer is still in the
+// cache when the thread copies it; past the page cache 4 MiB, as the disk takes each write
+// whole before the thread can go on. Both are whole disk blocks: buffers of consecutive
+// records from record 1 start on a block.
+constexpr std::int64_t CachedBufferRecords = 2048;
+constexpr std::int64_t DirectBufferRecords = 32768;
 // One buffer fills while the others wait for the disk or are being written.
 constexpr int WriterBuffers = 4;
 constexpr std::int64_t DirectAlignment = 4096;
@@ -181,8 +183,12 @@ struct ScratchWriter::Output {
         std::size_t direct = 0;
         if (directFd >= 0 && job.offset % DirectAlignment == 0)
             direct = job.size / DirectAlignment * DirectAlignment;
-        return (direct == 0 || put_all(directFd, job.data, direct, job.offset)) &&
-               put_all(fd, job.data + direct, job.size - direct, job.offset + static_cast<std::int64_t>(direct));
+        if (direct > 0 && !put_all(directFd, job.data, direct, job.offset)) {
+            if (errno != EINVAL)
+                return false;
+            direct = 0;  // a file system that takes O_DIRECT at open but not for writes
+        }
+        return put_all(fd, job.data + direct, job.size - direct, job.offset + static_cast<std::int64_t>(direct));
     }
 
     // Under the lock: the failure not reported yet, as a WriteError.
@@ -198,6 +204,12 @@ struct ScratchWriter::Output {
 ScratchWriter::ScratchWriter(const QString& path, std::int64_t directBytes)
     : name_(QFile::encodeName(path)), directBytes_(directBytes)
 {
+    if (directBytes_ < 0) {
+        // About where the kernel starts to hold back writers (vm.dirty_ratio, 20 % by default):
+        // beyond it the page cache only slows the writes down.
+        const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+        directBytes_ = pages > 0 && pageSize > 0 ? std::int64_t(pages) * pageSize / 5 : std::int64_t(4) << 30;
+    }
     fd_ = open_path(path, O_WRONLY | O_CREAT);
     if (fd_ < 0)
         throw FileError("cannot open the scratch file for writing");
@@ -245,7 +257,7 @@ void ScratchWriter::write(std::int32_t record, float value) { write(record, &val
 void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t count)
 {
     while (count > 0) {
-        if (bufferCount_ > 0 && (first != bufferFirst_ + bufferCount_ || bufferCount_ == WriterBufferRecords))
+        if (bufferCount_ > 0 && (first != bufferFirst_ + bufferCount_ || bufferCount_ == bufferRecords_))
             handOff();
         if (fd_ < 0)
             throw FileError("the scratch file is not open");
@@ -254,12 +266,14 @@ void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t 
         if (!buffer_) {
             if (!out_) {
                 auto out = std::make_unique<Output>();
+                bufferRecords_ = directFd_ >= 0 ? DirectBufferRecords : CachedBufferRecords;
+                const auto bytes = static_cast<std::size_t>(bufferRecords_ * ScratchRecordLength);
                 try {
                     for (int k = 0; k < WriterBuffers; ++k) {
-                        void* p = std::aligned_alloc(DirectAlignment, WriterBufferBytes);
+                        void* p = std::aligned_alloc(DirectAlignment, bytes);
                         if (!p)
                             throw std::bad_alloc();
-                        std::memset(p, 0, WriterBufferBytes);
+                        std::memset(p, 0, bytes);
                         out->buffers.emplace_back(static_cast<unsigned char*>(p));
                         out->idle.push_back(static_cast<unsigned char*>(p));
                     }
@@ -279,7 +293,7 @@ void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t 
         }
         if (bufferCount_ == 0)
             bufferFirst_ = first;
-        const std::int64_t n = std::min(count, WriterBufferRecords - bufferCount_);
+        const std::int64_t n = std::min(count, bufferRecords_ - bufferCount_);
         unsigned char* p = buffer_ + bufferCount_ * ScratchRecordLength;
         for (std::int64_t k = 0; k < n; ++k, p += ScratchRecordLength)
             put_value(values[k], p);

@@ -58,8 +58,9 @@ private:
 class ScratchWriter {
 public:
     // FileError when the file cannot be opened. Files of at least `directBytes` reserved bytes
-    // are written past the page cache (O_DIRECT) where the file system allows it.
-    explicit ScratchWriter(const QString& path, std::int64_t directBytes = DefaultDirectBytes);
+    // (when negative: a fifth of the machine's memory) are written past the page cache
+    // (O_DIRECT) where the file system allows it.
+    explicit ScratchWriter(const QString& path, std::int64_t directBytes = -1);
     ~ScratchWriter();
     ScratchWriter(const ScratchWriter&) = delete;
     ScratchWriter& operator=(const ScratchWriter&) = delete;
@@ -80,8 +81,6 @@ public:
     // Gives the file's disk space back after a failed write: truncates it to nothing and closes.
     void discard();
 
-    static constexpr std::int64_t DefaultDirectBytes = std::int64_t(4) << 30;
-
 private:
     struct Output;  // the buffers and the thread that writes them
     void handOff();
@@ -96,6 +95,7 @@ private:
     std::int64_t writtenEnd_ = 0;    // end of the furthest buffer handed to the thread
     std::int64_t bufferFirst_ = 0;   // record number of the buffer's first record
     std::int64_t bufferCount_ = 0;   // records held in the buffer
+    std::int64_t bufferRecords_ = 0; // records a buffer holds
     unsigned char* buffer_ = nullptr;
     std::unique_ptr<Output> out_;
 };
