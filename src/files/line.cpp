@@ -1,6 +1,7 @@
 #include "files/line.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,33 @@
 #include "model/errors.h"
 
 namespace quenta {
+
+namespace {
+
+// The first space in [p, end), or end: eight bytes at a time while eight are left.
+inline const char* next_space(const char* p, const char* end)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ULL, spaces = ones * ' ', highs = ones * 0x80;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        word ^= spaces;  // a space becomes a zero byte
+        const std::uint64_t zeros = (word - ones) & ~word & highs;
+        if (zeros != 0) {
+            // The lowest flagged byte is exact (flags above it may be false); bytes are in
+            // memory order on a little-endian machine.
+            if constexpr (std::endian::native == std::endian::little)
+                return p + std::countr_zero(zeros) / 8;
+            break;
+        }
+        p += 8;
+    }
+    while (p != end && *p != ' ')
+        ++p;
+    return p;
+}
+
+} // namespace
 
 void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y)
 {
@@ -26,8 +54,7 @@ void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y)
         if (p == end)
             break;
         const char* start = p;
-        while (p != end && *p != ' ')
-            ++p;
+        p = next_space(p, end);
         if (count == INT16_MAX)
             throw OverflowError("more than 32767 numbers on a line");
         ++count;

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QString>
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -257,12 +259,102 @@ bool parseSingleShort(std::string_view text, float& value)
     return true;
 }
 
+// The common case of parseSingleShort in one pass: an optional sign, at most 8 digits with at
+// most one one-byte separator among them, an optional exponent of at most 3 digits, nothing
+// else; the value is then exactSmall's. False, with nothing decided, for any other text.
+inline bool plainSmall(std::string_view text, char sep, float& value)
+{
+    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (p == end)
+        return false;
+    const bool negative = *p == '-';
+    p += *p == '-' || *p == '+';
+    const std::size_t length = static_cast<std::size_t>(end - p);
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight or nine bytes, one of them the separator, the others digits (what the program
+        // writes for most values): the digits are read eight at a time, without a branch on
+        // where the separator stands.
+        if (length == 8 || length == 9) {
+            constexpr std::uint64_t ones = 0x0101010101010101ULL, zeros = ones * '0';
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(sep));
+            const std::uint64_t flags = (x - ones) & ~x & (ones * 0x80);
+            if (flags != 0) {
+                const int k = std::countr_zero(flags) / 8;  // the first separator
+                const int n = static_cast<int>(length) - 1;  // digits
+                const std::uint64_t below = k == 0 ? 0 : word & (~std::uint64_t(0) >> (64 - 8 * k));
+                std::uint64_t digitsWord = below | (((word >> (8 * k)) >> 8) << (8 * k));
+                if (length == 9)
+                    digitsWord |= std::uint64_t(static_cast<unsigned char>(p[8])) << 56;
+                // Leading '0's up to eight digits; then every byte must be a digit.
+                if (n < 8)
+                    digitsWord = (digitsWord << (8 * (8 - n))) | (zeros >> (8 * n));
+                if ((digitsWord & (ones * 0xF0)) == zeros && ((digitsWord + ones * 6) & (ones * 0xF0)) == zeros) {
+                    std::uint64_t v = digitsWord - zeros;
+                    v = v * 10 + (v >> 8);
+                    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+                         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
+                    const auto m = static_cast<std::uint32_t>(v);
+                    if (m > (1u << 24))
+                        return false;
+                    const float f = static_cast<float>(m) / powers[n - k];
+                    value = negative ? -f : f;
+                    return true;
+                }
+            }
+        }
+    }
+    std::uint32_t m = 0;
+    int digits = 0, point = -1;
+    for (; p != end; ++p) {
+        const unsigned d = static_cast<unsigned char>(*p) - unsigned('0');
+        if (d < 10) {
+            m = m * 10 + d;
+            ++digits;
+        } else if (*p == sep && point < 0) {
+            point = digits;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || digits > 8 || m > (1u << 24))
+        return false;
+    int e = point < 0 ? 0 : point - digits;
+    if (p != end) {
+        if (*p != 'E' && *p != 'e')
+            return false;
+        ++p;
+        const bool expNegative = p != end && *p == '-';
+        if (p != end && (*p == '+' || *p == '-'))
+            ++p;
+        int x = 0, xDigits = 0;
+        for (; p != end && isDigit(*p) && xDigits < 3; ++p, ++xDigits)
+            x = x * 10 + (*p - '0');
+        if (xDigits == 0 || p != end)
+            return false;
+        e += expNegative ? -x : x;
+        if (e < -10 || e > 10)
+            return false;
+    } else if (e < -10) {
+        return false;
+    }
+    float f = static_cast<float>(m);
+    f = e >= 0 ? f * powers[e] : f / powers[-e];
+    value = negative ? -f : f;
+    return true;
+}
+
 } // namespace
 
-float ParseSingle(std::string_view text)
+float ParseSingle(std::string_view text) { return ParseSingle(text, decimalSeparator()); }
+
+float ParseSingle(std::string_view text, const std::string& separator)
 {
     float fast = 0;
-    if (parseSingleShort(text, fast))
+    if ((separator.size() == 1 && plainSmall(text, separator[0], fast)) || parseSingleShort(text, fast))
         return fast;
     const DecimalText d = readDecimal(text);
     float value = 0;

@@ -19,6 +19,8 @@ i16 ParseInteger(std::string_view text);
 // ConversionError. A magnitude beyond the float range: OverflowError. A magnitude too small
 // becomes a subnormal or zero.
 float ParseSingle(std::string_view text);
+// The same, for loops over many numbers: `separator` is decimalSeparator(), looked up once.
+float ParseSingle(std::string_view text, const std::string& separator);
 
 // 16-bit integer -> text: digits, "-" for negatives, no blanks, no leading zeros.
 std::string FormatInteger(long long value);

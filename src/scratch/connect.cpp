@@ -1,6 +1,7 @@
 #include "scratch/connect.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -33,6 +34,8 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
     bool writeFailed = false;
     try {
         std::vector<std::string_view> y;
+        std::vector<float> row;
+        const std::string& separator = decimalSeparator();
         std::string_view line;
         i16 m = 0;
         std::int32_t i = 1;
@@ -50,14 +53,25 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
             if (i == 1) {
                 s.N = sub16(m, 1);
                 f.controls.setText(Control::txtN, FormatInteger(s.N));
+                // A disk too small for the whole system says so before the first record.
+                if (s.N > 0)
+                    writer->reserve(static_cast<std::int64_t>(s.N) * (s.N + 1));
             }
             const std::int32_t np1 = add16(s.N, 1);
             const std::int32_t base = np1 * (i - 1);
-            for (std::int32_t j = 1; j <= np1; ++j) {
-                if (j > m)
-                    throw SubscriptError("too few numbers on a line");
-                writer->write(base + j, ParseSingle(y[static_cast<std::size_t>(j)]));
+            row.resize(static_cast<std::size_t>(std::max(np1, 0)));
+            std::int32_t j = 1;
+            try {
+                for (; j <= np1; ++j) {
+                    if (j > m)
+                        throw SubscriptError("too few numbers on a line");
+                    row[static_cast<std::size_t>(j - 1)] = ParseSingle(y[static_cast<std::size_t>(j)], separator);
+                }
+            } catch (...) {
+                writer->write(base + 1, row.data(), j - 1);  // the numbers before the bad one
+                throw;
             }
+            writer->write(base + 1, row.data(), np1);
             ++i;
             if (i > s.N)
                 break;

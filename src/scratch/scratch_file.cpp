@@ -1,10 +1,18 @@
 #include "scratch/scratch_file.h"
 
 #include <QFile>
+#include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <condition_variable>
+#include <thread>
 #include <fcntl.h>
 #include <new>
+#include <sys/types.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,9 +22,6 @@
 namespace quenta {
 
 namespace {
-
-// Records held by the writer's buffer before it is written out: 4 MB.
-constexpr std::int64_t WriterBufferRecords = 1024;  // 128 KiB: stays in the cache between flushes
 
 int open_path(const QString& path, int flags)
 {
@@ -96,8 +101,115 @@ std::int64_t ScratchReader::readRun(std::int32_t first, std::int64_t count, floa
 
 // ---- ScratchWriter ----
 
-ScratchWriter::ScratchWriter(const QString& path) : name_(QFile::encodeName(path))
+namespace {
+
+// Records per buffer. Through the page cache 256 KiB, so that a filled buffer is still in the
+// cache when the thread copies it; past the page cache 4 MiB, as the disk takes each write
+// whole before the thread can go on. Both are whole disk blocks: buffers of consecutive
+// records from record 1 start on a block.
+constexpr std::int64_t CachedBufferRecords = 2048;
+constexpr std::int64_t DirectBufferRecords = 32768;
+// One buffer fills while the others wait for the disk or are being written.
+constexpr int WriterBuffers = 4;
+constexpr std::int64_t DirectAlignment = 4096;
+
+bool put_all(int fd, const unsigned char* data, std::size_t size, std::int64_t offset)
 {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+inline void put_value(float v, unsigned char* p)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(p, &v, 4);
+    else
+        record_io::encode(v, p);
+}
+
+} // namespace
+
+struct ScratchWriter::Output {
+    struct Job {
+        unsigned char* data;
+        std::int64_t offset;
+        std::size_t size;
+    };
+    struct Free {
+        void operator()(unsigned char* p) const { std::free(p); }
+    };
+    std::vector<std::unique_ptr<unsigned char, Free>> buffers;  // zero filler, value bytes only change
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Job> jobs;
+    std::vector<unsigned char*> idle;
+    bool writing = false;  // the thread holds a job
+    bool failed = false;   // a write failed and was not reported yet
+    bool quit = false;
+    std::thread thread;
+    int fd = -1, directFd = -1;
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return quit || !jobs.empty(); });
+            if (jobs.empty())
+                return;
+            const Job job = jobs.front();
+            jobs.pop_front();
+            writing = true;
+            const bool skip = failed || quit;  // after a failure the rest is given up
+            lock.unlock();
+            const bool ok = skip || put(job);
+            lock.lock();
+            writing = false;
+            failed = failed || !ok;
+            idle.push_back(job.data);
+            changed.notify_all();
+        }
+    }
+
+    bool put(const Job& job) const
+    {
+        std::size_t direct = 0;
+        if (directFd >= 0 && job.offset % DirectAlignment == 0)
+            direct = job.size / DirectAlignment * DirectAlignment;
+        if (direct > 0 && !put_all(directFd, job.data, direct, job.offset)) {
+            if (errno != EINVAL)
+                return false;
+            direct = 0;  // a file system that takes O_DIRECT at open but not for writes
+        }
+        return put_all(fd, job.data + direct, job.size - direct, job.offset + static_cast<std::int64_t>(direct));
+    }
+
+    // Under the lock: the failure not reported yet, as a WriteError.
+    void report()
+    {
+        if (failed) {
+            failed = false;
+            throw WriteError("cannot write the scratch file");
+        }
+    }
+};
+
+ScratchWriter::ScratchWriter(const QString& path, std::int64_t directBytes)
+    : name_(QFile::encodeName(path)), directBytes_(directBytes)
+{
+    if (directBytes_ < 0) {
+        // About where the kernel starts to hold back writers (vm.dirty_ratio, 20 % by default):
+        // beyond it the page cache only slows the writes down.
+        const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+        directBytes_ = pages > 0 && pageSize > 0 ? std::int64_t(pages) * pageSize / 5 : std::int64_t(4) << 30;
+    }
     fd_ = open_path(path, O_WRONLY | O_CREAT);
     if (fd_ < 0)
         throw FileError("cannot open the scratch file for writing");
@@ -112,44 +224,130 @@ ScratchWriter::~ScratchWriter()
     }
 }
 
-void ScratchWriter::write(std::int32_t record, float value)
+void ScratchWriter::reserve(std::int64_t count)
 {
-    if (bufferCount_ > 0 && (record != bufferFirst_ + bufferCount_ || bufferCount_ == WriterBufferRecords))
-        flush();
     if (fd_ < 0)
         throw FileError("the scratch file is not open");
-    if (record < 1)
-        throw FileError("record before the start of the scratch file");
-    if (buffer_.empty()) {
-        try {
-            buffer_.assign(static_cast<std::size_t>(WriterBufferRecords * ScratchRecordLength), 0);
-        } catch (const std::bad_alloc&) {
-            throw MemoryError("not enough memory for the write buffer");
+    const std::int64_t bytes = count * ScratchRecordLength;
+    struct stat st {};
+    if (count <= 0 || ::fstat(fd_, &st) != 0)
+        return;
+    if (bytes > st.st_size) {
+        int rc;
+        do
+            rc = ::fallocate(fd_, 0, 0, static_cast<off_t>(bytes));
+        while (rc != 0 && errno == EINTR);
+        if (rc != 0 && errno != EOPNOTSUPP)
+            throw WriteError("no room for the scratch file");
+        if (rc == 0) {
+            if (sizeBefore_ < 0)
+                sizeBefore_ = st.st_size;
+            reservedEnd_ = std::max(reservedEnd_, bytes);
         }
     }
+    if (bytes >= directBytes_ && directFd_ < 0 && !out_) {
+        // A file this large would only pass through the page cache and push out everything
+        // else; its own blocks go straight to the disk. Where O_DIRECT is refused, the page cache.
+        directFd_ = open_path(QFile::decodeName(name_), O_WRONLY | O_DIRECT);
+    }
+}
+
+void ScratchWriter::write(std::int32_t record, float value) { write(record, &value, 1); }
+
+void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t count)
+{
+    while (count > 0) {
+        if (bufferCount_ > 0 && (first != bufferFirst_ + bufferCount_ || bufferCount_ == bufferRecords_))
+            handOff();
+        if (fd_ < 0)
+            throw FileError("the scratch file is not open");
+        if (first < 1)
+            throw FileError("record before the start of the scratch file");
+        if (!buffer_) {
+            if (!out_) {
+                auto out = std::make_unique<Output>();
+                bufferRecords_ = directFd_ >= 0 ? DirectBufferRecords : CachedBufferRecords;
+                const auto bytes = static_cast<std::size_t>(bufferRecords_ * ScratchRecordLength);
+                try {
+                    for (int k = 0; k < WriterBuffers; ++k) {
+                        void* p = std::aligned_alloc(DirectAlignment, bytes);
+                        if (!p)
+                            throw std::bad_alloc();
+                        std::memset(p, 0, bytes);
+                        out->buffers.emplace_back(static_cast<unsigned char*>(p));
+                        out->idle.push_back(static_cast<unsigned char*>(p));
+                    }
+                } catch (const std::bad_alloc&) {
+                    throw MemoryError("not enough memory for the write buffers");
+                }
+                out->fd = fd_;
+                out->directFd = directFd_;
+                out->thread = std::thread([o = out.get()] { o->run(); });
+                out_ = std::move(out);
+            }
+            std::unique_lock lock(out_->mutex);
+            out_->changed.wait(lock, [this] { return !out_->idle.empty(); });
+            buffer_ = out_->idle.back();
+            out_->idle.pop_back();
+            out_->report();
+        }
+        if (bufferCount_ == 0)
+            bufferFirst_ = first;
+        const std::int64_t n = std::min(count, bufferRecords_ - bufferCount_);
+        unsigned char* p = buffer_ + bufferCount_ * ScratchRecordLength;
+        for (std::int64_t k = 0; k < n; ++k, p += ScratchRecordLength)
+            put_value(values[k], p);
+        bufferCount_ += n;
+        first += n;
+        values += n;
+        count -= n;
+    }
+}
+
+// Gives the filled buffer to the thread (the buffer is given up whatever happens, so a failed
+// write is reported once).
+void ScratchWriter::handOff()
+{
     if (bufferCount_ == 0)
-        bufferFirst_ = record;
-    unsigned char* p = buffer_.data() + bufferCount_ * ScratchRecordLength;
-    record_io::encode(value, p);
-    ++bufferCount_;
+        return;
+    const Output::Job job{buffer_, (bufferFirst_ - 1) * ScratchRecordLength,
+                          static_cast<std::size_t>(bufferCount_ * ScratchRecordLength)};
+    buffer_ = nullptr;
+    bufferCount_ = 0;
+    writtenEnd_ = std::max(writtenEnd_, job.offset + static_cast<std::int64_t>(job.size));
+    std::lock_guard lock(out_->mutex);
+    out_->jobs.push_back(job);
+    out_->changed.notify_all();
+    out_->report();
 }
 
 void ScratchWriter::flush()
 {
-    if (bufferCount_ == 0)
+    if (!out_)
         return;
-    const std::size_t size = static_cast<std::size_t>(bufferCount_ * ScratchRecordLength);
-    const off_t offset = static_cast<off_t>((bufferFirst_ - 1) * ScratchRecordLength);
-    // The buffer is given up whatever happens, so a failed write is reported once.
+    handOff();
+    std::unique_lock lock(out_->mutex);
+    out_->changed.wait(lock, [this] { return out_->jobs.empty() && !out_->writing; });
+    out_->report();
+}
+
+// Ends the thread once it has done (or given up) what it holds, and closes the files.
+void ScratchWriter::stop()
+{
+    if (out_) {
+        {
+            std::lock_guard lock(out_->mutex);
+            out_->quit = true;
+            out_->changed.notify_all();
+        }
+        out_->thread.join();
+        out_.reset();
+    }
+    buffer_ = nullptr;
     bufferCount_ = 0;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t put = ::pwrite(fd_, buffer_.data() + done, size - done, offset + static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            throw WriteError("cannot write the scratch file");
-        done += static_cast<std::size_t>(put);
+    if (directFd_ >= 0) {
+        ::close(directFd_);
+        directFd_ = -1;
     }
 }
 
@@ -160,10 +358,16 @@ void ScratchWriter::close()
     try {
         flush();
     } catch (...) {
+        stop();
         ::close(fd_);
         fd_ = -1;
         throw;
     }
+    stop();
+    // Space reserved for records that never came goes back.
+    const std::int64_t keep = std::max(sizeBefore_, writtenEnd_);
+    if (sizeBefore_ >= 0 && reservedEnd_ > keep)
+        (void)::ftruncate(fd_, static_cast<off_t>(keep));
     const int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0)
@@ -172,7 +376,13 @@ void ScratchWriter::close()
 
 void ScratchWriter::discard()
 {
-    bufferCount_ = 0;
+    if (out_) {
+        {
+            std::lock_guard lock(out_->mutex);
+            out_->jobs.clear();
+        }
+        stop();
+    }
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/commands.h"
@@ -164,17 +165,20 @@ TEST(Connect, AfterAFailureAndALargerSystem)
     EXPECT_EQ(e.state.iter, 2);
 }
 
-// A disk that fills while Connect writes the scratch file: the user hears that data.sle could
-// not be written (not that a number is wrong), the partial file is emptied to give its space
-// back, and nothing can be solved from it. Both the buffer written in the middle of the file
-// and the one written at its end fail.
+// A disk too full for the scratch file: the user hears that data.sle could not be written (not
+// that a number is wrong), the file is emptied to give its space back, and nothing can be
+// solved from it. A new file fails when its space is reserved; over a larger file that needs no
+// more space, the write itself fails.
 TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
 {
-    for (const int n : {40, 2}) {  // 210 KB and 768 bytes of records, the limit is 512 bytes
+    // 210 KB and 768 bytes of records, the limit is 512 bytes.
+    for (const auto& [n, existing] : {std::pair{40, false}, std::pair{2, false}, std::pair{40, true}}) {
         std::string text;
         for (int k = 0; k < n * (n + 1); ++k)
             text += std::to_string(k % 7) + (k % (n + 1) == n ? "\r\n" : " ");
         Env e;
+        if (existing)
+            e.dir.write("data.sle", std::string(1 << 20, 'x'));
         e.dir.write("data/sys.txt", text);
         e.user.files = {e.data("sys.txt")};
         e.state.iter = 6;
@@ -188,7 +192,7 @@ TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
                    std::to_string(e.state.StorageMode.value_or(0)) + " iter=" + std::to_string(e.state.iter);
         });
         EXPECT_EQ(got, save_failed_message(e.dir.file("data.sle")) + " ; " + e.state.msgBadFile + " ; 0 bytes, mode=2 iter=6")
-            << n;
+            << n << existing;
     }
 }
 
