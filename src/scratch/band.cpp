@@ -67,8 +67,9 @@ Band::Band(int n, ScratchReader& file, BandSize size)
       stride_((static_cast<std::size_t>(n) + 3) / 4 * 4 + 16),  // padded off powers of two
       load_(std::make_unique<BandLoad>())
 {
-    width_ = static_cast<int>(std::clamp<std::size_t>(size.bytes / sizeof(float) / stride_, 1,
-                                                      static_cast<std::size_t>(n) + 1));
+    direct_ = records_ * ScratchRecordLength > size.directAbove && file.directFd() >= 0;
+    const std::size_t bytes = direct_ ? size.directBytes : size.bytes;
+    width_ = static_cast<int>(std::clamp<std::size_t>(bytes / sizeof(float) / stride_, 1, static_cast<std::size_t>(n) + 1));
     load_->buffers.resize(static_cast<std::size_t>(std::max({1, size_.readers, size_.directReaders})));
 }
 
@@ -105,7 +106,7 @@ void Band::load(int first)
     l.next = 0;
     l.stop = false;
     l.failure = nullptr;
-    l.directFd = !l.directRefused && records_ * ScratchRecordLength > size_.directBytes ? file_.directFd() : -1;
+    l.directFd = direct_ && !l.directRefused ? file_.directFd() : -1;
     l.direct = l.directFd >= 0;
     const std::int64_t records = static_cast<std::int64_t>(count_) * n_;
     const int groups = (n_ + GroupRows - 1) / GroupRows;

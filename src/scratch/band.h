@@ -9,9 +9,10 @@
 
 namespace quenta {
 
-// The memory the file-backed routines hold the band of columns in. A band this large is a few
-// thousand columns wide even at the largest order, so each row's part of it is one read of a few
-// hundred kilobytes. The readers' row buffers come on top: 1 KB per column and reader.
+// The memory the file-backed routines hold a band of columns in when they read the scratch file
+// with direct I/O. A band this large is a few thousand columns wide even at the largest order, so
+// each row's part of it is one read of a few hundred kilobytes. The readers' row buffers come on
+// top: 1 KB per column and reader.
 constexpr std::size_t ScratchReadBudget = std::size_t(192) << 20;
 
 // Scratch files larger than this are read with direct I/O, past the page cache, which cannot
@@ -19,14 +20,16 @@ constexpr std::size_t ScratchReadBudget = std::size_t(192) << 20;
 std::int64_t direct_read_threshold();
 
 // The memory of a band and how it is read; the defaults are the program's. Buffered reads come
-// from the page cache and are copies, as fast as the cores; direct reads wait for the disk, which
+// from the page cache and are copies, as fast as the cores, and a band small enough to stay in
+// the processor's cache while it is computed does best. Direct reads wait for the disk, which
 // answers many at a time as fast as few large ones.
 struct BandSize {
-    std::size_t bytes = ScratchReadBudget;
+    std::size_t bytes = std::size_t(8) << 20;  // the band, buffered...
+    std::size_t directBytes = ScratchReadBudget;  // ...and direct
     std::int64_t parallelRecords = 1 << 16;  // bands of fewer records are read by one thread
     int readers = 2;                         // threads reading a larger band, buffered...
     int directReaders = 16;                  // ...and direct
-    std::int64_t directBytes = direct_read_threshold();  // files larger than this: direct I/O
+    std::int64_t directAbove = direct_read_threshold();  // files larger than this: direct I/O
 };
 
 class Band {
@@ -59,7 +62,7 @@ private:
     int first_ = 1;
     int count_ = 0;
     float* data_ = nullptr;
-    std::size_t dataBytes_ = 0;
+    bool direct_;
     std::unique_ptr<struct BandLoad> load_;
 };
 
