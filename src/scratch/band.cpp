@@ -23,7 +23,7 @@ namespace quenta {
 
 namespace {
 
-constexpr int GroupRows = 8;             // rows a reader reads before it files them into columns
+constexpr int GroupRows = 8;             // rows a direct reader reads before it files them into columns
 constexpr std::size_t Align = 4096;      // direct I/O: offsets, lengths and buffer addresses
 constexpr std::size_t HugePage = std::size_t(2) << 20;
 
@@ -53,6 +53,7 @@ struct BandLoad {
     std::atomic<bool> direct{false};
     bool directRefused = false;  // a direct read was refused once: buffered reads from then on
     int directFd = -1;
+    int group = 1;  // rows a reader takes at a time
     std::mutex lock;
     std::exception_ptr failure;
     struct Buffer {
@@ -90,9 +91,11 @@ void Band::load(int first)
     if (file_.fd() < 0)
         throw FileError("the scratch file is not open");
     if (!data_) {
-        // Huge pages where the band is large: filing rows into columns touches every column.
+        // Huge pages for a direct band, hundreds of megabytes: filing rows into columns touches
+        // every column. A small band is allocated by every call, where a huge page's fault can
+        // cost more than it saves.
         const std::size_t bytes = stride_ * static_cast<std::size_t>(width_) * sizeof(float);
-        const bool huge = bytes >= HugePage;
+        const bool huge = direct_ && bytes >= HugePage;
         data_ = static_cast<float*>(huge ? std::aligned_alloc(HugePage, round_up(bytes, HugePage))
                                          : std::malloc(bytes));
         if (!data_)
@@ -109,7 +112,9 @@ void Band::load(int first)
     l.directFd = direct_ && !l.directRefused ? file_.directFd() : -1;
     l.direct = l.directFd >= 0;
     const std::int64_t records = static_cast<std::int64_t>(count_) * n_;
-    const int groups = (n_ + GroupRows - 1) / GroupRows;
+    // A buffered row is filed while the copy is still in the processor's cache.
+    l.group = l.direct ? GroupRows : 1;
+    const int groups = (n_ + l.group - 1) / l.group;
     const int readers = records < size_.parallelRecords ? 1 : std::clamp(l.direct ? size_.directReaders : size_.readers, 1, groups);
     std::vector<std::thread> helpers;
     for (int k = 1; k < readers; ++k) {
@@ -134,14 +139,16 @@ void Band::read_groups(int reader)
     BandLoad::Buffer& buffer = l.buffers[static_cast<std::size_t>(reader)];
     try {
         const std::size_t slot = round_up(static_cast<std::size_t>(count_) * ScratchRecordLength, Align) + 2 * Align;
-        if (buffer.size < slot * GroupRows) {
+        const int group = l.group;
+        const std::size_t need = slot * static_cast<std::size_t>(group);
+        if (buffer.size < need) {
             buffer.bytes.reset();
-            buffer.bytes.reset(static_cast<unsigned char*>(std::aligned_alloc(Align, slot * GroupRows)));
-            buffer.size = buffer.bytes ? slot * GroupRows : 0;
+            buffer.bytes.reset(static_cast<unsigned char*>(std::aligned_alloc(Align, need)));
+            buffer.size = buffer.bytes ? need : 0;
             if (!buffer.bytes)
                 throw MemoryError("not enough memory for the read buffer");
         }
-        const int groups = (n_ + GroupRows - 1) / GroupRows;
+        const int groups = (n_ + group - 1) / group;
         for (;;) {
             const int g = l.next++;
             if (g >= groups || l.stop)
@@ -149,7 +156,7 @@ void Band::read_groups(int reader)
             const unsigned char* row[GroupRows];
             std::int64_t have[GroupRows];
             int got = 0;
-            for (int j = g * GroupRows + 1; j <= std::min(n_, (g + 1) * GroupRows); ++j, ++got) {
+            for (int j = g * group + 1; j <= std::min(n_, (g + 1) * group); ++j, ++got) {
                 const std::int64_t r = static_cast<std::int64_t>(n1_) * (j - 1) + first_;
                 have[got] = std::min<std::int64_t>(count_, records_ - r + 1);
                 if (have[got] <= 0)
@@ -170,7 +177,7 @@ void Band::read_groups(int reader)
                 }
                 record_io::read_exact(file_.fd(), into, size, offset);
             }
-            float* out = data_ + static_cast<std::ptrdiff_t>(g) * GroupRows;
+            float* out = data_ + static_cast<std::ptrdiff_t>(g) * group;
             const std::int64_t full = got > 0 ? *std::min_element(have, have + got) : 0;
             for (std::int64_t c = 0; c < count_; ++c, out += stride_) {
                 const std::size_t at = static_cast<std::size_t>(c) * ScratchRecordLength;
