@@ -70,7 +70,8 @@ Band::Band(int n, ScratchReader& file, BandSize size)
 {
     direct_ = records_ * ScratchRecordLength > size.directAbove && file.directFd() >= 0;
     const std::size_t bytes = direct_ ? size.directBytes : size.bytes;
-    width_ = static_cast<int>(std::clamp<std::size_t>(bytes / sizeof(float) / stride_, 1, static_cast<std::size_t>(n) + 1));
+    width_ = static_cast<int>(
+        std::clamp<std::size_t>(bytes / sizeof(float) / stride_, 1, static_cast<std::size_t>(n) + 1));
     load_->buffers.resize(static_cast<std::size_t>(std::max({1, size_.readers, size_.directReaders})));
 }
 
@@ -83,8 +84,8 @@ int Band::rows(int i) const
     return static_cast<int>(std::min<std::int64_t>(n_, (records_ - i) / n1_ + 1));
 }
 
-// The rows are taken a group at a time by up to size_.readers threads, the calling one among
-// them; each reads its rows into its own buffer and files them into the band's columns. The
+// The rows are taken a group at a time by up to size_.readers (direct: size_.directReaders)
+// threads, the calling one among them; each reads its rows into its own buffer and files them into the band's columns. The
 // arithmetic stays on the calling thread.
 void Band::load(int first)
 {
@@ -115,7 +116,8 @@ void Band::load(int first)
     // A buffered row is filed while the copy is still in the processor's cache.
     l.group = l.direct ? GroupRows : 1;
     const int groups = (n_ + l.group - 1) / l.group;
-    const int readers = records < size_.parallelRecords ? 1 : std::clamp(l.direct ? size_.directReaders : size_.readers, 1, groups);
+    const int wanted = l.direct ? size_.directReaders : size_.readers;
+    const int readers = records < size_.parallelRecords ? 1 : std::clamp(wanted, 1, groups);
     std::vector<std::thread> helpers;
     for (int k = 1; k < readers; ++k) {
         try {
