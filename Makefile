@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test test-asan bench fuzz clean
+.PHONY: all deps configure build run test test-asan bench bench-large fuzz clean
 
 all: build
 
@@ -35,6 +35,11 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then QT_QPA_PLATFORM=offscreen "$$b" || exit 1; fi; \
 	done
+
+# The file-backed mode at N = 16381 against the disk's own speed: ~36 GB free disk and several
+# minutes. The work folder is $(BUILD)/bench/large-work unless QUENTA_BENCH_LARGE_DIR names another.
+bench-large: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/large_bench
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DQUENTA_FUZZ=ON -DQUENTA_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang

@@ -4,34 +4,53 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "scratch/scratch_file.h"
 
 namespace quenta {
 
-// The memory of a band and when two threads read it; the defaults are the program's.
+// The memory the file-backed routines hold a band of columns in when they read the scratch file
+// with direct I/O. A band this large is a few thousand columns wide even at the largest order, so
+// each row's part of it is one read of a few hundred kilobytes. The readers' row buffers come on
+// top: 1 KB per column and reader.
+constexpr std::size_t ScratchReadBudget = std::size_t(192) << 20;
+
+// Scratch files larger than this are read with direct I/O, past the page cache, which cannot
+// hold them anyway: half of the physical memory.
+std::int64_t direct_read_threshold();
+
+// The memory of a band and how it is read; the defaults are the program's. Buffered reads come
+// from the page cache and are copies, as fast as the cores, and a band small enough to stay in
+// the processor's cache while it is computed does best. Direct reads wait for the disk, which
+// answers many at a time as fast as few large ones.
 struct BandSize {
-    std::size_t bytes = std::size_t(8) << 20;  // 8 MB whatever the order of the system
-    std::int64_t twoReaderRecords = 1 << 16;   // bands of fewer records are read by one thread
+    std::size_t bytes = std::size_t(8) << 20;  // the band, buffered...
+    std::size_t directBytes = ScratchReadBudget;  // ...and direct
+    std::int64_t parallelRecords = 1 << 16;  // bands of fewer records are read by one thread
+    int readers = 2;                         // threads reading a larger band, buffered...
+    int directReaders = 16;                  // ...and direct
+    std::int64_t directAbove = direct_read_threshold();  // files larger than this: direct I/O
 };
 
 class Band {
 public:
     // A band of a system of order n; its buffer is allocated by the first load (MemoryError).
     Band(int n, ScratchReader& file, BandSize size = {});
+    ~Band();
+    Band(const Band&) = delete;
+    Band& operator=(const Band&) = delete;
 
     // Loads columns first..min(first+width-1, n+1) of the records that exist. FileError when the
     // file is closed or a read fails.
     void load(int first);
     bool holds(int i) const { return i >= first_ && i < first_ + count_; }
     // Element k is a(k+1, i) for k < rows(i).
-    const float* column(int i) const { return data_.get() + static_cast<std::size_t>(i - first_) * stride_; }
+    const float* column(int i) const { return data_ + static_cast<std::size_t>(i - first_) * stride_; }
     // How many of the rows 1..n of column i exist in the file.
     int rows(int i) const;
 
 private:
-    void load_rows(int from, int to, std::vector<unsigned char>& bytes);
+    void read_groups(int reader);
 
     int n_;
     i16 n1_;
@@ -42,8 +61,9 @@ private:
     int width_;
     int first_ = 1;
     int count_ = 0;
-    std::unique_ptr<float[]> data_;
-    std::vector<unsigned char> bytes_, helperBytes_;
+    float* data_ = nullptr;
+    bool direct_;
+    std::unique_ptr<struct BandLoad> load_;
 };
 
 } // namespace quenta

@@ -27,9 +27,6 @@ void encode(float v, unsigned char* p)
     p[3] = static_cast<unsigned char>(bits >> 24);
 }
 
-namespace {
-
-// Reads exactly `size` bytes at `offset`; FileError on a failure or an early end of file.
 void read_exact(int fd, unsigned char* into, std::size_t size, std::int64_t offset)
 {
     std::size_t done = 0;
@@ -46,7 +43,24 @@ void read_exact(int fd, unsigned char* into, std::size_t size, std::int64_t offs
     }
 }
 
-} // namespace
+bool read_direct(int fd, unsigned char* into, std::size_t size, std::size_t need, std::int64_t offset)
+{
+    std::size_t done = 0;
+    while (done < need) {
+        const ssize_t got = ::pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EINVAL)
+                return false;
+            throw FileError("cannot read the scratch file");
+        }
+        if (got == 0)
+            throw FileError("the scratch file ends early");
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 void read_strided(int fd, std::int64_t first, std::int64_t count, float* out, std::size_t stride,
                   std::vector<unsigned char>& bytes, std::size_t maxBytes)

@@ -64,10 +64,27 @@ ScratchReader::~ScratchReader() { close(); }
 
 void ScratchReader::close()
 {
+    if (directFd_ >= 0)
+        ::close(directFd_);
+    directFd_ = -1;
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+int ScratchReader::directFd()
+{
+    if (fd_ < 0 || directFd_ == -2)
+        return -1;
+    if (directFd_ < 0) {
+        // Through the descriptor rather than the name: the very file that is open.
+        const QString self = QStringLiteral("/proc/self/fd/%1").arg(fd_);
+        directFd_ = open_path(self, O_RDONLY | O_DIRECT);
+        if (directFd_ < 0)
+            directFd_ = -2;
+    }
+    return directFd_ < 0 ? -1 : directFd_;
 }
 
 float ScratchReader::geta(i16 i, i16 j, i16 n)

@@ -43,9 +43,13 @@ public:
     std::int64_t readRun(std::int32_t first, std::int64_t count, float* out);
 
     int fd() const { return fd_; }
+    // The same file opened once more for direct I/O, on first use; -1 when the file is closed or
+    // its file system refuses direct I/O.
+    int directFd();
 
 private:
     int fd_ = -1;
+    int directFd_ = -1;  // -2: refused
     std::int64_t records_ = 0;
     std::vector<unsigned char> bytes_;  // read buffer of readRun
 };

@@ -196,8 +196,8 @@ std::vector<Snapshot> numbers_only(std::vector<Snapshot> v)
 class SweepProperty : public ::testing::Test {
 protected:
     // The solver's file-backed runs with bands of one column, of three and of the default size,
-    // read by one and by two threads, with the two kernels in turn, all against the plain run;
-    // returns the plain run.
+    // read by one and by several threads, buffered and direct, with the two kernels in turn, all
+    // against the plain run; returns the plain run.
     std::vector<Snapshot> check_file(const System& sys, Plan r)
     {
         r.file = true;
@@ -206,10 +206,14 @@ protected:
         r.plain = false;
         const std::size_t stride = (std::size_t(sys.n) + 3) / 4 * 4 + 16;
         for (std::size_t band : {BandSize().bytes, std::size_t(1), 3 * stride * sizeof(float)})
-            for (std::int64_t twoReaders : {BandSize().twoReaderRecords, std::int64_t(1)}) {
-                r.band = {band, twoReaders};
-                r.kernel = (band + std::size_t(twoReaders)) % 2 ? Kernel::Fused : Kernel::Exact;
-                EXPECT_EQ(reference::run(path, sys, r), plain) << "band bytes " << band << ", two readers " << twoReaders;
+            for (std::int64_t parallel : {BandSize().parallelRecords, std::int64_t(1)}) {
+                // Bands of three columns read by several threads come through direct I/O.
+                const bool direct = parallel == 1 && band > 1 && band < BandSize().bytes;
+                r.band = {band, band, parallel, BandSize().readers, BandSize().directReaders,
+                          direct ? 0 : BandSize().directAbove};
+                r.kernel = (band + std::size_t(parallel)) % 2 ? Kernel::Fused : Kernel::Exact;
+                EXPECT_EQ(reference::run(path, sys, r), plain)
+                    << "band bytes " << band << ", parallel from " << parallel << ", direct " << direct;
             }
         return plain;
     }

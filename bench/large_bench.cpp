@@ -1,0 +1,174 @@
+// `make bench-large`: the file-backed mode at the largest order, N = 16381, whose scratch file
+// (34.3 GB) is larger than the page cache. Connect and two Next Iterations are measured against
+// what the disk does in the same run: a plain sequential write of as many bytes and a direct read
+// of them. Needs about 36 GB free in its work folder (QUENTA_BENCH_LARGE_DIR, by default
+// large-work beside this program) and removes everything it writes, also when it fails. Run as
+// root it empties the page cache before every measured step.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "common/bench_util.h"
+#include "common/headless_form.h"
+#include "common/system_files.h"
+#include "scratch/connect.h"
+#include "scratch/scratch_file.h"
+#include "solver/solve.h"
+
+namespace {
+
+using namespace quenta;
+
+constexpr int Order = 16381;
+constexpr std::int64_t ScratchBytes = std::int64_t(Order) * (Order + 1) * ScratchRecordLength;
+constexpr std::int64_t NeededBytes = ScratchBytes + (std::int64_t(3) << 29);  // and the 1.07 GB text
+constexpr std::size_t Block = std::size_t(8) << 20;
+
+void print(const char* name, double value) { std::printf("%s N=%d %.6g\n", name, Order, value), std::fflush(stdout); }
+
+double seconds(const std::function<void()>& fn) { return quenta::bench::best_of_ms(1, fn) / 1000.0; }
+
+// Written data out to the disk and, as root, the page cache emptied: every step starts cold.
+void settle()
+{
+    ::sync();
+    if (::geteuid() == 0)
+        std::ofstream("/proc/sys/vm/drop_caches") << "3\n";
+}
+
+struct Fd {
+    int fd;
+    explicit Fd(int f) : fd(f)
+    {
+        if (fd < 0)
+            throw std::runtime_error("cannot open a file of the work folder");
+    }
+    ~Fd() { ::close(fd); }
+};
+
+struct AlignedFree {
+    void operator()(unsigned char* p) const { std::free(p); }
+};
+
+// The reference write: the scratch file's size, in order, through a buffer of Block bytes.
+void write_plain(const QString& path)
+{
+    Fd f(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    std::string buf(Block, '\0');
+    for (std::int64_t done = 0; done < ScratchBytes;) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(ScratchBytes - done, Block));
+        buf[0] = static_cast<char>(done >> 7);
+        if (::write(f.fd, buf.data(), chunk) != static_cast<ssize_t>(chunk))
+            throw std::runtime_error("the reference write failed");
+        done += static_cast<std::int64_t>(chunk);
+    }
+}
+
+// The reference read: the whole file with direct I/O in aligned blocks of Block bytes.
+void read_direct(const QString& path)
+{
+    Fd f(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECT | O_CLOEXEC));
+    std::unique_ptr<unsigned char, AlignedFree> buf(static_cast<unsigned char*>(std::aligned_alloc(4096, Block)));
+    std::int64_t done = 0;
+    for (ssize_t got; (got = ::pread(f.fd, buf.get(), Block, done)) > 0;)
+        done += got;
+    if (done != ScratchBytes)
+        throw std::runtime_error("the reference read fell short");
+}
+
+int run(const QString& work)
+{
+    QDir().mkpath(work);
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(work).constData(), &fs) != 0)
+        throw std::runtime_error("cannot see the free space of " + work.toStdString());
+    const double freeBytes = double(fs.f_bavail) * double(fs.f_frsize);
+    if (freeBytes < double(NeededBytes)) {
+        QDir().rmdir(work);  // only when this run made it and it is empty
+        std::fprintf(stderr,
+                     "bench-large: needs %.1f GB free in %s, which has %.1f GB; set QUENTA_BENCH_LARGE_DIR "
+                     "to a folder on a larger disk\n",
+                     double(NeededBytes) / 1e9, qPrintable(work), freeBytes / 1e9);
+        return 1;
+    }
+    QTemporaryDir dir(work + QStringLiteral("/run-XXXXXX"));  // removed with all it holds
+    if (!dir.isValid())
+        throw std::runtime_error("cannot make a folder in " + work.toStdString());
+    QDir().mkpath(dir.filePath(QStringLiteral("data")));
+    const QString system = dir.filePath(QStringLiteral("data/large.txt"));
+    print("write_system_s", seconds([&] { quenta::bench::write_system(system, Order); }));
+
+    const QString reference = dir.filePath(QStringLiteral("reference.bin"));
+    settle();
+    const double write = seconds([&] { write_plain(reference); });
+    settle();
+    const double read = seconds([&] { read_direct(reference); });
+    QFile::remove(reference);
+    print("disk_write_s", write);
+    print("disk_read_s", read);
+
+    WorkingState state;
+    state.loadMessages();
+    SystemGrid grid;
+    quenta::bench::QuietControls controls;
+    quenta::bench::RecordingUser user(false);
+    user.toOpen = system;
+    Form form{state, grid, controls, user, ProgramDir{dir.path()}};
+    const auto connect = [&] {
+        settle();
+        const double s = seconds([&] { Connect_Click(form); });
+        if (!user.messages.empty() || state.N != Order || QFile(form.dir.scratch()).size() != ScratchBytes)
+            throw std::runtime_error("the system did not connect cleanly");
+        return s;
+    };
+    const double fresh = connect();
+    print("connect_s", fresh);
+    print("connect_vs_disk_write_ratio", fresh / write);
+    const double existing = connect();
+    print("connect_existing_s", existing);
+    print("connect_existing_vs_disk_write_ratio", existing / write);
+    print("connect_peak_rss_mb", quenta::bench::peak_rss_mb());
+
+    std::ofstream("/proc/self/clear_refs") << "5\n";  // the peak from here on
+    settle();
+    const double first = seconds([&] { cmdIter_Click(form); });
+    settle();
+    const double second = seconds([&] { cmdIter_Click(form); });
+    if (!user.messages.empty() || state.iter != 3)
+        throw std::runtime_error("the iterations did not finish");
+    print("file_first_iteration_s", first);
+    print("file_sweep_s", second);
+    print("file_sweep_vs_disk_read_ratio", second / read);
+    print("file_sweep_peak_rss_mb", quenta::bench::peak_rss_mb());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QByteArray env = qgetenv("QUENTA_BENCH_LARGE_DIR");
+    const QString work = env.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/large-work")
+                                       : QDir(QString::fromLocal8Bit(env)).absolutePath();
+    try {
+        return run(work);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench-large: %s\n", e.what());
+        return 1;
+    }
+}
