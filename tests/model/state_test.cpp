@@ -1,4 +1,4 @@
-// The working arrays, the injected allocation failures and the message table.
+// The working arrays and the injected allocation failures.
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
@@ -6,27 +6,6 @@
 
 namespace quenta {
 namespace {
-
-TEST(WorkingArrays, MatrixIsColumnMajorZeroedAndPadded)
-{
-    Matrix a;
-    a.allocate(5);
-    a(3, 2) = 7.5f;
-    EXPECT_EQ(&a.column(2)[3], &a(3, 2));
-    EXPECT_EQ(&a(1, 3) - &a(1, 2), static_cast<std::ptrdiff_t>(a.stride()));
-    a.allocate(4);  // a new allocation starts from zero again
-    EXPECT_EQ(a.order(), 4);
-    for (int j = 1; j <= 4; ++j)
-        for (int i = 1; i <= 4; ++i)
-            EXPECT_EQ(a(i, j), 0.0f);
-    for (int n = 0; n <= 300; ++n) {  // column stride padded, never a power of two
-        a.allocate(n);
-        const std::size_t s = a.stride();
-        EXPECT_TRUE(s >= static_cast<std::size_t>(n) + 1 && s % 16 == 0) << s;
-        EXPECT_NE(s & (s - 1), 0u) << "stride " << s << " for n = " << n;
-    }
-    EXPECT_THROW(a.allocate(-1), SubscriptError);
-}
 
 TEST(WorkingArrays, VectorsKeepOrClearAndInjectedFailuresLeaveThemAsTheyWere)
 {
@@ -41,6 +20,7 @@ TEST(WorkingArrays, VectorsKeepOrClearAndInjectedFailuresLeaveThemAsTheyWere)
     allocate(v, 2);
     EXPECT_EQ(v[1], 0.0f);
     EXPECT_THROW(allocate(v, -1), SubscriptError);
+    EXPECT_THROW(Matrix().allocate(-1), SubscriptError);
 
     v[1] = 4.0f;
     Matrix a;
@@ -57,18 +37,6 @@ TEST(WorkingArrays, VectorsKeepOrClearAndInjectedFailuresLeaveThemAsTheyWere)
     EXPECT_NO_THROW(allocate(v, 8));
     AllocationFailures none(0);
     EXPECT_THROW(allocate(v, 1), MemoryError);
-}
-
-TEST(MessageTable, TextsAreExact)
-{
-    WorkingState s;
-    s.loadMessages();
-    EXPECT_EQ(s.msgFormat, " Sorry, not correct format of the entered number.");
-    EXPECT_EQ(s.msgIncomplete, " Sorry, incorrect data or not all  data are available.");
-    EXPECT_EQ(s.msgBadFile, " Sorry, not correct data in the file.");
-    EXPECT_EQ(s.msgNoMemory, " Sorry, not enough memory. Please try the option-'Connect to' from the File Menu");
-    EXPECT_EQ(s.msgNoFile, " Sorry, there is no the file.");
-    EXPECT_EQ(s.msgReplace, "Such file exists. Do you want to replace the old file?");
 }
 
 } // namespace
