@@ -114,24 +114,20 @@ TEST_F(Numbers, FormatSingleAgreesWithPrintfOnRandomFloats)
     }
 }
 
+// A separator of two bytes (U+066B ARABIC DECIMAL SEPARATOR) in both directions; the comma is
+// used throughout the entry and file tests.
 TEST_F(Numbers, TheUsersSeparatorInBothDirections)
 {
-    for (const std::string sep : {",", "\xd9\xab"}) {  // a comma, and U+066B ARABIC DECIMAL SEPARATOR
-        DecimalSeparator inner(sep);
-        EXPECT_EQ(decimalSeparator(), sep);
-        EXPECT_EQ(ParseSingle(" -2" + sep + "5E-1 "), -0.25f);
-        EXPECT_EQ(ParseInteger("2" + sep + "5"), 2);
-        EXPECT_EQ(ParseInteger("4" + sep + "51"), 5);
+    {
+        DecimalSeparator arabic("\xd9\xab");
+        EXPECT_EQ(ParseSingle(" -2\xd9\xab" "5E-1 "), -0.25f);
+        EXPECT_EQ(ParseInteger("4\xd9\xab" "51"), 5);
         EXPECT_THROW(ParseSingle("1.5"), ConversionError);
-        EXPECT_THROW(ParseInteger("1.5"), ConversionError);
-        EXPECT_EQ(FormatSingle(1.0f / 3.0f), "0" + sep + "3333333");
-        EXPECT_EQ(FormatSingle(12345678.0f), "1" + sep + "234568E+07");
-        EXPECT_EQ(FormatSingle(-2.0f), "-2");
-        EXPECT_EQ(FormatTenth(256), "25" + sep + "6");
+        EXPECT_THROW(ParseSingle("1\xd9" "5"), ConversionError);  // half a separator
+        EXPECT_EQ(FormatSingle(12345678.0f), "1\xd9\xab" "234568E+07");
+        EXPECT_EQ(FormatTenth(256), "25\xd9\xab" "6");
     }
     EXPECT_EQ(decimalSeparator(), ".");  // the outer one again
-    DecimalSeparator arabic("\xd9\xab");
-    EXPECT_THROW(ParseSingle("1\xd9" "5"), ConversionError);  // half a separator
 }
 
 TEST(Int16, HelpersRaiseOutsideTheRange)
