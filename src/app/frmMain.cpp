@@ -614,11 +614,4 @@ void frmMain::setBusy(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-void frmMain::repaintProgress()
-{
-    // Painted now, without running the event loop: no input gets through during a run.
-    txtEr_->repaint();
-    msfgData_->viewport()->repaint();
-}
-
 } // namespace quenta

@@ -43,7 +43,6 @@ public:
     bool isEnabled(Control c) const override;
     void setEnabled(Control c, bool enabled) override;
     void setBusy(bool busy) override;
-    void repaintProgress() override;
 
     // Who answers for the user from now on; nullptr returns to the real dialogs.
     void setDialogs(UserDialogs* dialogs);

@@ -33,15 +33,6 @@ struct RecordingDialogs : ScriptedDialogs {
 // A program directory whose data folder exists and is empty: no samples are written, N is 0.
 inline void emptyDataFolder(TempProgramDir& dir) { QDir().mkpath(dir.file(QStringLiteral("data"))); }
 
-// The lines of a text file, split at CR LF, each split at runs of blanks.
-inline std::vector<QStringList> rowsOf(const std::string& bytes)
-{
-    std::vector<QStringList> rows;
-    for (const QString& line : QString::fromStdString(bytes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-        rows.push_back(line.split(QLatin1Char(' '), Qt::SkipEmptyParts));
-    return rows;
-}
-
 inline Control indexField(int k) { return k == 0 ? Control::txtIndex0 : k == 1 ? Control::txtIndex1 : Control::txtIndex2; }
 
 struct Started {
@@ -148,10 +139,5 @@ struct Started {
     RecordingDialogs user;
     std::unique_ptr<frmMain> window;
 };
-
-inline const std::string kMsgFormat = " Sorry, not correct format of the entered number.";
-inline const std::string kMsgIncomplete = " Sorry, incorrect data or not all  data are available.";
-inline const std::string kMsgBadFile = " Sorry, not correct data in the file.";
-inline const std::string kMsgReplace = "Such file exists. Do you want to replace the old file?";
 
 } // namespace quenta::testing

@@ -4,7 +4,6 @@
 #include <QString>
 #include <deque>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,14 +15,11 @@ namespace quenta::testing {
 class FakeControls : public Controls {
 public:
     FakeControls();  // the start-up texts: index fields "1", txtEps "0.5", the rest empty
-    std::string text(Control c) const override;
-    void setText(Control c, const std::string& text) override;
-    bool isEnabled(Control c) const override;
-    void setEnabled(Control c, bool enabled) override;
+    std::string text(Control c) const override { return texts_.count(c) ? texts_.at(c) : std::string(); }
+    void setText(Control c, const std::string& text) override { texts_[c] = text; }
+    bool isEnabled(Control c) const override { return enabled_.count(c) && enabled_.at(c); }
+    void setEnabled(Control c, bool enabled) override { enabled_[c] = enabled; }
     void setBusy(bool busy) override { busy_ = busy; }
-    void repaintProgress() override { ++repaints; }
-
-    int repaints = 0;
     bool busy() const { return busy_; }
 
 private:
@@ -36,13 +32,16 @@ class ScriptedDialogs : public UserDialogs {
 public:
     void message(const std::string& text) override { messages.push_back(text); }
     bool askYesNo(const std::string& text) override;
-    std::optional<QString> openFile(const QString& folder) override;
-    std::optional<QString> saveFile(const QString& folder) override;
+    std::optional<QString> openFile(const QString& folder) override { return file(folder); }
+    std::optional<QString> saveFile(const QString& folder) override { return file(folder); }
 
     std::vector<std::string> messages;        // every message and question, in order
     std::deque<bool> yesNoAnswers;             // answers to askYesNo; an unscripted question fails the test
     std::deque<std::optional<QString>> files;  // answers to the file dialogs; nullopt = cancelled
     std::vector<QString> dialogFolders;        // the folder each file dialog started in
+
+private:
+    std::optional<QString> file(const QString& folder);
 };
 
 // A complete form over a fresh state and grid, with the message table loaded and the program

@@ -19,13 +19,7 @@ using testing::FilesEnv;
 using testing::Msg;
 constexpr Msg Bad = &WorkingState::msgBadFile;
 
-std::string repeat(const std::string& s, int times)
-{
-    std::string out;
-    while (times-- > 0)
-        out += s;
-    return out;
-}
+std::string repeat(const std::string& s, int times) { std::string out; while (times-- > 0) out += s; return out; }
 
 // Each case opens data/s.txt (with data/solutions/s.txt, if given; "/" makes it a folder) over
 // a grid that already shows the system "9 9 9 / 9 9 9" with the approximation 0.25 0.5.
@@ -36,32 +30,26 @@ TEST(OpenFile, AwkwardInputsLeaveTheGridAndNAsShown)
     const std::string cleared = "3x8: _ _ _; _ _ _ | _ _", wide = repeat("1 ", 40000);
     const Case cases[] = {
         {"   1  2    3 \r\n4 5 6\r\n", {}, 2, "3x8: 1 2 3; 4 5 6 | 0 0", {}},
-        {"1 2 3\r4 5 6\r", {}, 2, "3x8: 1 2 3; 4 5 6 | 0 0", {}},
-        {"1 2 3\n4 5 6\n", {}, 2, "3x8: 1 2 3; 4 5 6 | 0 0", {}},
         {"1\t2 abc 1,5\r\n-0 +7 1e3\r\n", {}, 2, "3x8: 1\t2 abc 1,5; -0 +7 1e3 | 0 0", {}},
         {"1 2 3\r\n4 5 6 7 8\r\n9 9 9\r\ngarbage\r\n", {}, 2, "3x8: 1 2 3; 4 5 6 | 0 0", {}},
         {"1 2 3 4\r\n5 6 7 8\r\n", {}, 3, "4x10: 1 2 3 4; 5 6 7 8; a(3,1) a(3,2) a(3,3) b(3) | 0 0 0", {}},
         // A short line writes the tokens it has; the solution column is not refreshed after it.
         {"1 2 3\r\n4 5\r\n7 8 9\r\n", {}, 2, "3x8: 1 2 3; 4 5 b(2) | 0 0", {Bad}},
         {"1 2 3\r\n\r\n7 8 9\r\n", {}, 2, "3x8: 1 2 3; a(2,1) a(2,2) b(2) | 0 0", {Bad}},
-        {"1 2 3\r\n     \r\n7 8 9\r\n", {}, 2, "3x8: 1 2 3; a(2,1) a(2,2) b(2) | 0 0", {Bad}},
         {"1 2 3\r\n" + wide + "\r\n", {}, 2, "3x8: 1 2 3; a(2,1) a(2,2) b(2) | 0 0", {Bad}},
         {"42\r\n1 2\r\n", {}, 0, "1x4: |", {Bad}},
         // No number on the first line: the layout clears the grid before it fails.
         {"\r\n1 2 3\r\n", {}, -1, cleared, {Bad}},
-        {"   \r\n1 2 3\r\n", {}, -1, cleared, {Bad}},
         {wide + "\r\n", {}, 2, before, {Bad}},
         {repeat("1 ", 16383) + "\r\n", {}, 16382, "", {Bad}},  // 2N+4 leaves 16 bits
         {"", {}, 2, "3x8: 9 9 9; 9 9 9 | 0 0", {}},  // only the solution column is filled again
         {{}, {}, 2, before, {&WorkingState::msgNoFile}},
         {std::string("\x00\x01\xff \x80" "abc\t\x7f\n\x02 \x03 \x04\r\xfe\xfe\xfe", 20), {}, 1,
          std::string("2x6: \x00\x01\xff \x80" "abc\t\x7f | 0", 19), {}},
-        {std::string("\x00\x00\x00\r\n\x00", 6), {}, 0, "1x4: |", {Bad}},
         // Solution files
         {two, "  0.5   -1.25 9 9\r\nmore lines\r\n", 2, "3x8: 1 2 3; 4 5 6 | 0.5 -1.25", {}},
         {two, "2.50000 1e-5\n", 2, "3x8: 1 2 3; 4 5 6 | 2.5 1E-05", {}},
         {two, "7\r\n", 2, "3x8: 1 2 3; 4 5 6 | 7 0", {Bad}},
-        {two, "7 x\r\n", 2, "3x8: 1 2 3; 4 5 6 | 7 0", {Bad}},
         {two, "\r\n7 8\r\n", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},
         {two, "", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},
         {two, "1e999 1", 2, "3x8: 1 2 3; 4 5 6 | 0 0", {Bad}},

@@ -30,22 +30,15 @@ struct Loaded {
 
 TEST(ShippedPages, LoadWithTheirContentAndLinksThatResolve)
 {
-    const std::map<QString, QStringList> mustSay = {
-        {"about.htm", {"Quenta", "Version " QUENTA_VERSION, "coordinate descent", "Gauss–Seidel", "ill-conditioned"}},
-        {"user_guide.htm",
-         {" Sorry, not correct format of the entered number.", " Sorry, incorrect data or not all  data are available.",
-          " Sorry, not correct data in the file.", " Sorry, there is no the file.", "NoSolution",
-          " Sorry, not enough memory. Please try the option-'Connect to' from the File Menu",
-          "Such file exists. Do you want to replace the old file?", "Ctrl+O", "Ctrl+R", "Ctrl+C", "Ctrl+E", "Ctrl+A",
-          "Ctrl+U", "Ctrl+G", "Accept A(i,j)", "Find  solution", "Next Iteration", "Desired accuracy",
-          "Current accuracy", "data.sle", "128·N·(N+1)", "solutions", "sample1.txt", "sample4.txt"}},
-        {"ap_agreement.htm", {"no paid referral program"}}};
+    // A few phrases each page cannot do without; the user guide names the scratch file and its size.
+    const std::map<QString, QStringList> mustSay = {{"about.htm", {"Quenta", "Version " QUENTA_VERSION}},
+                                                    {"user_guide.htm", {"data.sle", "128·N·(N+1)", "NoSolution", "Ctrl+G"}},
+                                                    {"ap_agreement.htm", {"no paid referral program"}}};
     int links = 0;
     for (const QString& name : kPages) {
         SCOPED_TRACE(name.toStdString());
         const Loaded page(name);
         const QString text = page.text();
-        EXPECT_FALSE(page.browser.documentTitle().isEmpty());
         EXPECT_GT(text.simplified().size(), 200);
         EXPECT_FALSE(text.contains(QRegularExpression("&#?[A-Za-z0-9]+;|<[A-Za-z/!][^>]*>"))) << text.toStdString();
         for (const QString& phrase : mustSay.at(name))
@@ -67,10 +60,6 @@ TEST(ShippedPages, LoadWithTheirContentAndLinksThatResolve)
         });
     }
     EXPECT_GE(links, 3);
-    // The referral terms promise no sums of money.
-    const QRegularExpression money(QString::fromUtf8("[$€£¥]\\s*\\d|\\d\\s*(%|percent|dollars?|euros?|USD|EUR)|\\bguarantee"),
-                                   QRegularExpression::CaseInsensitiveOption);
-    EXPECT_FALSE(Loaded("ap_agreement.htm").text().contains(money));
 }
 
 } // namespace

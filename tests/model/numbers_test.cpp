@@ -56,20 +56,16 @@ TEST_F(Numbers, ParsersRefuseWhatIsNotADecimalNumber)
     }
 }
 
-TEST_F(Numbers, ParseSingleRoundsToTheNearestFloat)
+// What the random texts below never hold: blanks and a plus sign, more than 25 digits, the
+// largest float's edge, exponents beyond any float.
+TEST_F(Numbers, ParseSingleBeyondTheRandomTexts)
 {
     const std::pair<const char*, float> cases[] = {
-        {"  +2.5e3 ", 2500.0f}, {"-2", -2.0f}, {"0.1", 0.1f}, {"1E-05", 1e-5f},
-        {"0.333333333333333333333333333333", 1.0f / 3.0f},
-        {"16777217", 16777216.0f}, {"16777219", 16777220.0f},  // half-way: ties to even
-        {"3.4028235e38", FLT_MAX}, {"-3.4028235E+38", -FLT_MAX},
-        {"1.401298E-45", std::numeric_limits<float>::denorm_min()}, {"1e-40", 1e-40f},
-        {"1e-50", 0.0f}, {"-1e-50", -0.0f}, {"1e-99999999999999999999", 0.0f}};
+        {"  +2.5e3 ", 2500.0f}, {"0.333333333333333333333333333333", 1.0f / 3.0f}, {"1e-99999999999999999999", 0.0f},
+        {"3.4028235e38", FLT_MAX}};
     for (auto [text, value] : cases)
         EXPECT_EQ(std::bit_cast<std::uint32_t>(ParseSingle(text)), std::bit_cast<std::uint32_t>(value)) << text;
-    EXPECT_EQ(std::fpclassify(ParseSingle("1e-40")), FP_SUBNORMAL);
-    for (const char* text : {"1e39", "-1e39", "3.4028236e38", "1e99999999999999999999",
-                             "340282356779733661637539395458142568448"})
+    for (const char* text : {"3.4028236e38", "1e99999999999999999999", "340282356779733661637539395458142568448"})
         EXPECT_THROW(ParseSingle(text), OverflowError) << '"' << text << '"';
 }
 
@@ -95,20 +91,13 @@ TEST_F(Numbers, ParseSingleAgreesWithStrtofOnRandomTexts)
     }
 }
 
-TEST_F(Numbers, FormatSingleWritesSevenSignificantDigits)
+// Zero, which the random floats below skip, and the integer and tenth forms.
+TEST_F(Numbers, FormatZeroIntegersAndTenths)
 {
-    const std::pair<float, const char*> cases[] = {
-        {1.0f / 3.0f, "0.3333333"}, {12345678.0f, "1.234568E+07"}, {0.00001f, "1E-05"}, {-2.0f, "-2"},
-        {0.0f, "0"}, {-0.0f, "0"}, {100.0f, "100"}, {9999999.0f, "9999999"}, {1e7f, "1E+07"},
-        {0.0001234f, "0.0001234"}, {0.00001234f, "1.234E-05"}, {-2.5e-20f, "-2.5E-20"},
-        {FLT_MAX, "3.402823E+38"}, {std::numeric_limits<float>::denorm_min(), "1.401298E-45"},
-        // Rounding to 7 digits carries into the next decade; an exact tie goes to the even digit.
-        {0.000099999996f, "0.0001"}, {999999.96875f, "1000000"}, {12345.625f, "12345.62"}, {12345.875f, "12345.88"}};
-    for (auto [value, text] : cases)
-        EXPECT_EQ(FormatSingle(value), text) << "value " << value;
+    EXPECT_EQ(FormatSingle(0.0f), "0");
+    EXPECT_EQ(FormatSingle(-0.0f), "0");
     EXPECT_EQ(FormatInteger(-32768), "-32768");
-    EXPECT_EQ(FormatInteger(10), "10");
-    for (auto [n, text] : {std::pair{4LL, "0.4"}, {16, "1.6"}, {256, "25.6"}, {0, "0"}, {100, "10"}, {-1, "-0.1"}, {16381, "1638.1"}})
+    for (auto [n, text] : {std::pair{4LL, "0.4"}, {16, "1.6"}, {0, "0"}, {100, "10"}, {-1, "-0.1"}, {16381, "1638.1"}})
         EXPECT_EQ(FormatTenth(n), text) << n;
 }
 
@@ -126,24 +115,20 @@ TEST_F(Numbers, FormatSingleAgreesWithPrintfOnRandomFloats)
     }
 }
 
+// A separator of two bytes (U+066B ARABIC DECIMAL SEPARATOR) in both directions; the comma is
+// used throughout the entry and file tests.
 TEST_F(Numbers, TheUsersSeparatorInBothDirections)
 {
-    for (const std::string sep : {",", "\xd9\xab"}) {  // a comma, and U+066B ARABIC DECIMAL SEPARATOR
-        DecimalSeparator inner(sep);
-        EXPECT_EQ(decimalSeparator(), sep);
-        EXPECT_EQ(ParseSingle(" -2" + sep + "5E-1 "), -0.25f);
-        EXPECT_EQ(ParseInteger("2" + sep + "5"), 2);
-        EXPECT_EQ(ParseInteger("4" + sep + "51"), 5);
+    {
+        DecimalSeparator arabic("\xd9\xab");
+        EXPECT_EQ(ParseSingle(" -2\xd9\xab" "5E-1 "), -0.25f);
+        EXPECT_EQ(ParseInteger("4\xd9\xab" "51"), 5);
         EXPECT_THROW(ParseSingle("1.5"), ConversionError);
-        EXPECT_THROW(ParseInteger("1.5"), ConversionError);
-        EXPECT_EQ(FormatSingle(1.0f / 3.0f), "0" + sep + "3333333");
-        EXPECT_EQ(FormatSingle(12345678.0f), "1" + sep + "234568E+07");
-        EXPECT_EQ(FormatSingle(-2.0f), "-2");
-        EXPECT_EQ(FormatTenth(256), "25" + sep + "6");
+        EXPECT_THROW(ParseSingle("1\xd9" "5"), ConversionError);  // half a separator
+        EXPECT_EQ(FormatSingle(12345678.0f), "1\xd9\xab" "234568E+07");
+        EXPECT_EQ(FormatTenth(256), "25\xd9\xab" "6");
     }
     EXPECT_EQ(decimalSeparator(), ".");  // the outer one again
-    DecimalSeparator arabic("\xd9\xab");
-    EXPECT_THROW(ParseSingle("1\xd9" "5"), ConversionError);  // half a separator
 }
 
 TEST(Int16, HelpersRaiseOutsideTheRange)

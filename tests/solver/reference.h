@@ -128,9 +128,8 @@ struct Snapshot {
 
 inline void PrintTo(const Snapshot& s, std::ostream* os)
 {
-    using ::testing::PrintToString;
-    *os << "{failure '" << s.failure << "', X " << PrintToString(s.X) << ", R " << PrintToString(s.R) << ", norms "
-        << PrintToString(s.C) << ", er " << s.er << ", cells " << PrintToString(s.cells) << "}";
+    *os << "{failure '" << s.failure << "', X " << ::testing::PrintToString(s.X) << ", R " << ::testing::PrintToString(s.R)
+        << ", er " << s.er << "}";
 }
 
 // Runs fn and names the failure it raised ("" when none).

@@ -36,17 +36,6 @@ void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file,
         }
 }
 
-// Records the busy flag whenever txtEr is written.
-struct WatchingControls : testing::FakeControls {
-    void setText(Control c, const std::string& text) override
-    {
-        if (c == Control::txtEr)
-            busyWhileWriting.push_back(busy());
-        FakeControls::setText(c, text);
-    }
-    std::vector<bool> busyWhileWriting;
-};
-
 class SolveCommands : public ::testing::TestWithParam<bool> {
 protected:
     bool fileBacked() const { return GetParam(); }
@@ -56,8 +45,8 @@ protected:
 
     TempProgramDir dir;
     FakeForm f{dir.path()};
-    WatchingControls controls;
-    Form form{f.state, f.grid, controls, f.user, ProgramDir{dir.path()}};
+    testing::FakeControls& controls = f.controls;
+    Form& form = f.form;
 };
 
 INSTANTIATE_TEST_SUITE_P(Storage, SolveCommands, ::testing::Values(false, true),
@@ -104,8 +93,6 @@ TEST_P(SolveCommands, RunsOfClicks)
         EXPECT_TRUE(f.user.messages.empty());
         EXPECT_FALSE(controls.busy());
     }
-    // Busy while every sweep wrote its accuracy.
-    EXPECT_EQ(controls.busyWhileWriting, std::vector<bool>(11, true));
     // An eps that is not a number: the message, and nothing else changes.
     controls.setText(Control::txtTime, "1.5");
     for (const char* bad : {"abc", "", "1E+39"}) {
@@ -216,25 +203,6 @@ TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
     EXPECT_NE(f.state.er, before);
     EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er));
     EXPECT_EQ(text(Control::txtTime), "old");
-}
-
-TEST(SolveInMemory, ChangedCoefficientIsReadOnlyWhenTheArraysAreRebuilt)
-{
-    TempProgramDir dir;
-    FakeForm f(dir.path());
-    enter(f, dir, triangular, false);
-    cmdSolution_Click(f.form);
-    f.grid.setText(1, 1, "2");  // Accept A(1,1) = 2
-    cmdIter_Click(f.form);
-    EXPECT_EQ(f.controls.text(Control::txtEr), "0.25");  // the old coefficient
-    EXPECT_EQ(f.grid.text(1, 7), "2.5");
-    EXPECT_EQ(f.grid.text(2, 7), "0.75");
-
-    cmdSolution_Click(f.form);  // the new one: A = (2 1; 0 1) from (2.5, 0.75)
-    EXPECT_EQ(f.controls.text(Control::txtEr), "0.125");
-    EXPECT_EQ(f.grid.text(1, 7), "1.125");
-    EXPECT_EQ(f.grid.text(2, 7), "0.875");
-    EXPECT_EQ(f.state.iter, 2);
 }
 
 } // namespace
