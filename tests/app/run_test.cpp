@@ -150,5 +150,5 @@ TEST(SolveRun, StoppedConnectRefusesTheSolve)
     app.menu("Connect");
     EXPECT_TRUE(app.user.messages.empty());
     app.click(Control::cmdSolution);
-    EXPECT_EQ(app.user.messages, Texts{kMsgBadFile});
+    EXPECT_EQ(app.user.messages, Texts{app.state().msgBadFile});
 }
