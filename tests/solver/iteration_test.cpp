@@ -54,17 +54,6 @@ TEST(MultiplyAdd, DoubleProductPlusAddendNotAFusedFloatOperationAndNoFlushToZero
     }
 }
 
-// The worked systems of the commands are checked in the solve tests; this one shows that er is
-// the largest component of R, not the largest in magnitude.
-TEST(Sweep, ErIsTheLargestResidualComponent)
-{
-    testing::TempProgramDir dir;
-    const auto got = reference::run(dir.file("data.sle"), System{2, {1, 2, 3, 4}, {1, 0}, {0, 0}}, Plan(false, false, 1));
-    const Snapshot& after = got.back();  // R = (-0.84, 0.42)
-    EXPECT_EQ(after.er, after.R[2]);
-    EXPECT_LT(after.R[1], -after.R[2]);
-}
-
 TEST(Sweep, ArraysThatDoNotCoverTheSystemAreSubscriptErrorsAtTheFirstMissingElement)
 {
     WorkingState s;
@@ -76,7 +65,6 @@ TEST(Sweep, ArraysThatDoNotCoverTheSystemAreSubscriptErrorsAtTheFirstMissingElem
     EXPECT_THROW(Step(s, grid), SubscriptError);
     EXPECT_EQ(s.X, (std::vector<float>{0, 3, 0}));  // step 1 was done
 }
-
 
 enum Flavour { Plain, WideColumns, WideRows, ZeroColumn, Tiny, HugeStart, Flavours };
 

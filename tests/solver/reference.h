@@ -5,13 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <typeinfo>
-#include <string>
-#include <vector>
 
 #include "common/fake_form.h"
 #include "common/temp_dir.h"
@@ -78,27 +75,20 @@ inline void write_scratch(const QString& path, const System& sys, long long keep
     QFile::remove(path);
     ScratchWriter w(path);
     for (int i = 1; i <= sys.n; ++i)
-        for (int j = 1; j <= sys.n + 1; ++j) {
-            const std::int32_t r = record_of(i16(i), i16(j), i16(sys.n));
-            if (keep < 0 || r <= keep)
+        for (int j = 1; j <= sys.n + 1; ++j)
+            if (const auto r = record_of(i16(i), i16(j), i16(sys.n)); keep < 0 || r <= keep)
                 w.write(r, sys.at(i, j));
-        }
 }
 
 // The working arrays of a run: A and B (in memory) or the file-backed mode, X from the system;
 // ColNorm2 and er hold 42 so that what a routine leaves alone shows.
 inline void load_state(WorkingState& s, const System& sys, bool fileBacked)
 {
-    const int n = sys.n;
-    s.N = i16(n);
-    s.StorageMode = i16(fileBacked ? 2 : 1);
+    const int n = sys.n, inMemory = fileBacked ? 0 : n;
+    s.N = i16(n), s.StorageMode = i16(fileBacked ? 2 : 1), s.er = 42;
     s.connected = fileBacked;  // as after a Connect that read the whole system
-    allocate(s.R, n);
-    allocate(s.X, n);
+    allocate(s.R, n), allocate(s.X, n), allocate(s.B, inMemory), s.A.allocate(inMemory);
     s.ColNorm2.assign(std::size_t(n) + 1, 42.0f);
-    s.er = 42;
-    s.A.allocate(fileBacked ? 0 : n);
-    allocate(s.B, fileBacked ? 0 : n);
     for (int i = 1; i <= n; ++i) {
         for (int j = 1; j <= n + 1 && !fileBacked; ++j)
             (j > n ? s.B[i] : s.A(i, j)) = sys.at(i, j);
@@ -128,23 +118,7 @@ struct Snapshot {
 
 inline void PrintTo(const Snapshot& s, std::ostream* os)
 {
-    *os << "{failure '" << s.failure << "', X " << ::testing::PrintToString(s.X) << ", R " << ::testing::PrintToString(s.R)
-        << ", er " << s.er << "}";
-}
-
-// Runs fn and names the failure it raised ("" when none).
-template <class F> std::string outcome(F&& fn)
-{
-    try {
-        fn();
-    } catch (const ArithmeticError&) {
-        return "arithmetic";
-    } catch (const FileError&) {
-        return "file";
-    } catch (const QuentaError& e) {
-        return typeid(e).name();
-    }
-    return {};
+    *os << "{failure '" << s.failure << "', X " << ::testing::PrintToString(s.X) << ", R " << ::testing::PrintToString(s.R) << "}";
 }
 
 struct Plan {
@@ -185,7 +159,8 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
             QFile::resize(scratch, r.keep * ScratchRecordLength);
             f = std::make_unique<ScratchReader>(scratch);
         }
-        const std::string failure = outcome([&] {
+        std::string failure;  // "" when the call returned normally
+        try {
             if (call == 0)
                 r.plain ? ERX(s, c) : quenta::ERX(s, f.get(), o);
             else if (call == 1)
@@ -195,7 +170,13 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
                 r.plain ? Step(s, c, grid, r.file) : r.file ? Step1(s, *f, grid, o) : quenta::Step(s, grid, o);
             for (std::size_t i = 1; call == 1 && i < r.skew.size() && i <= std::size_t(s.N); ++i)
                 s.ColNorm2[i] *= r.skew[i];
-        });
+        } catch (const ArithmeticError&) {
+            failure = "arithmetic";
+        } catch (const FileError&) {
+            failure = "file";
+        } catch (const QuentaError& e) {
+            failure = typeid(e).name();
+        }
         out.push_back({failure, s.X, s.R, s.ColNorm2, s.er, {}, user.messages});
         for (int i = 1; i <= s.N; ++i)
             out.back().cells.push_back(grid.text(i, r.file ? 1 : 2 * s.N + 3));

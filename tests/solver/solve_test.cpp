@@ -2,9 +2,6 @@
 // write, and what the user sees when something is wrong, in memory and file-backed.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <optional>
-
 #include "reference.h"
 #include "solver/solve.h"
 
