@@ -1,15 +1,10 @@
 // File > Connect: the loader into the scratch file and the switch to the file-backed mode.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFileInfo>
 #include <cstring>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "files/commands.h"
 #include "common/size_limit.h"
+#include "files/commands.h"
 #include "files/files_env.h"
 #include "files/text_writer.h"
 #include "scratch/connect.h"
@@ -31,16 +26,13 @@ struct Env : testing::FilesEnv {
     std::string scratch() const { return dir.read("data.sle"); }
 };
 
-// The scratch file holds exactly `values` in records 1, 2, ...: the float's four little-endian
-// bytes, then 124 zero bytes.
-void expect_records(const std::string& file, const std::vector<float>& values, const std::string& what)
+// The records 1, 2, ... of `values`: the float's four little-endian bytes, then 124 zero bytes.
+std::string records(const std::vector<float>& values)
 {
-    ASSERT_GE(file.size(), values.size() * 128) << what;
-    for (std::size_t r = 0; r < values.size(); ++r) {
-        unsigned char want[128] = {};
-        std::memcpy(want, &values[r], 4);  // the build machine is little-endian
-        EXPECT_EQ(std::memcmp(file.data() + 128 * r, want, 128), 0) << what << ": record " << r + 1;
-    }
+    std::string out(values.size() * 128, '\0');
+    for (std::size_t r = 0; r < values.size(); ++r)
+        std::memcpy(out.data() + 128 * r, &values[r], 4);  // the build machine is little-endian
+    return out;
 }
 
 // Every file is connected into a fresh program directory with iter = 6. A failure reports
@@ -77,9 +69,7 @@ TEST(Connect, RecordsModeAndMessagesForEachFile)
         EXPECT_EQ(e.summary() + " | " + e.shown(), c.window) << c.text;
         EXPECT_TRUE(e.dialogInDataFolder());
         EXPECT_TRUE(QFileInfo::exists(e.dir.file("data.sle")));
-        const std::string file = e.scratch();
-        EXPECT_EQ(file.size(), c.records.size() * 128) << c.text;  // flushed before the message
-        expect_records(file, c.records, c.text);
+        EXPECT_EQ(e.scratch(), records(c.records)) << c.text;
     }
 }
 
@@ -151,7 +141,7 @@ TEST(Connect, AfterAFailureAndALargerSystem)
     e.connect("7 8 9\r\n10 11 12\r\n", "good.txt");
     EXPECT_EQ(e.user.messages.size(), 4u);
     EXPECT_EQ(e.scratch().size(), 110u * 128);
-    expect_records(e.scratch(), {7, 8, 9, 10, 11, 12, 107, 108, 109, 110, 111, 201}, "after");
+    EXPECT_EQ(e.scratch().substr(0, 12 * 128), records({7, 8, 9, 10, 11, 12, 107, 108, 109, 110, 111, 201}));
     EXPECT_EQ(e.summary() + " | " + e.shown(),
               "N=2 iter=1 mode=2 txtN=2 eps=0.2 on=SI X=[0,0,0] R=[0,0,0] C=[0,0,0] file=good.txt | Solution X(1)=0 X(2)=0");
     cmdIter_Click(e.form);

@@ -1,13 +1,9 @@
 // File > Open and File > Save with scripted dialogs.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <deque>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "files/commands.h"
 #include "files/text_writer.h"
@@ -164,17 +160,12 @@ TEST(Save, ADiskThatFillsLeavesTheOldFileWhole)
             e.dir.write("data/solutions/sys.txt", "old solution");
             e.state.N = 2;
             e.state.CD_FileName = e.data("sys.txt");
-            if (fileBacked) {
-                e.state.StorageMode = i16(2);
-                e.state.connected = true;
-                e.grid.fill_x(2, {0, 1, 2});
-                e.grid.setText(1, 1, std::string(size, '7'));
-            } else {
-                e.state.StorageMode = i16(1);
-                e.grid.fill_data(2);
-                e.grid.setText(1, 1, std::string(size, '7'));
+            e.state.StorageMode = i16(fileBacked ? 2 : 1);
+            e.state.connected = fileBacked;
+            fileBacked ? e.grid.fill_x(2, {0, 1, 2}) : e.grid.fill_data(2);
+            e.grid.setText(1, 1, std::string(size, '7'));
+            if (!fileBacked)
                 e.user.files = {e.data("sys.txt")};
-            }
             e.user.yesNoAnswers = {true, true};
             const std::string got = testing::with_file_size_limit(size - 200, [&e] {
                 Save_Click(e.form);

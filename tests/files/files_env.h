@@ -2,9 +2,6 @@
 // A program directory with a data folder and a form over it, for the file and Connect tests.
 #include <QDir>
 #include <QFileInfo>
-#include <QString>
-#include <string>
-#include <vector>
 
 #include "common/fake_form.h"
 #include "common/temp_dir.h"
@@ -13,28 +10,6 @@
 namespace quenta::testing {
 
 using Msg = std::string WorkingState::*;
-
-// The grid in one line: the in-memory layout as "rows x cols: value cells row by row | solution
-// column" with an empty cell shown as "_" ("3x8: 1 2 3; 4 5 6 | 0 0"), the file-backed layout
-// as its two columns ("Solution X(1)=0 X(2)=0").
-inline std::string shown_grid(const SystemGrid& g)
-{
-    if (g.fileBackedLayout()) {
-        std::string s = g.text(0, 0);
-        for (int i = 1; i < g.rows(); ++i)
-            s += " " + g.text(i, 0) + g.text(i, 1);
-        return s;
-    }
-    auto cell = [&g](int i, int k) { const std::string t = g.text(i, k); return t.empty() ? "_" : t; };
-    std::string s = std::to_string(g.rows()) + "x" + std::to_string(g.cols()) + ":", x;
-    for (int i = 1; i < g.rows(); ++i) {
-        s += i > 1 ? ";" : "";
-        for (int k = 1; k < g.cols() - 1; k += 2)
-            s += " " + cell(i, k);
-        x += " " + cell(i, g.cols() - 1);
-    }
-    return s + " |" + x;
-}
 
 struct FilesEnv {
     TempProgramDir dir;
@@ -47,7 +22,6 @@ struct FilesEnv {
     FilesEnv() { QDir().mkpath(dir.file("data")); }
     QString data(const QString& name) const { return dir.file("data/" + name); }
     std::string text(Control c) const { return ff.controls.text(c); }
-    bool on(Control c) const { return ff.controls.isEnabled(c); }
     // The texts of the messages named, in order.
     std::vector<std::string> msgs(const std::vector<Msg>& names) const
     {
@@ -56,7 +30,26 @@ struct FilesEnv {
             out.push_back(state.*m);
         return out;
     }
-    std::string shown() const { return shown_grid(grid); }
+    // The grid in one line: the in-memory layout as "rows x cols: value cells row by row | solution
+    // column" with an empty cell shown as "_" ("3x8: 1 2 3; 4 5 6 | 0 0"), the file-backed layout
+    // as its two columns ("Solution X(1)=0 X(2)=0").
+    std::string shown() const
+    {
+        const SystemGrid& g = grid;
+        std::string s = g.fileBackedLayout() ? g.text(0, 0) : std::to_string(g.rows()) + "x" + std::to_string(g.cols()) + ":", x;
+        auto cell = [&g](int i, int k) { const std::string t = g.text(i, k); return t.empty() ? "_" : t; };
+        for (int i = 1; i < g.rows(); ++i) {
+            if (g.fileBackedLayout()) {
+                s += " " + g.text(i, 0) + g.text(i, 1);
+                continue;
+            }
+            s += i > 1 ? ";" : "";
+            for (int k = 1; k < g.cols() - 1; k += 2)
+                s += " " + cell(i, k);
+            x += " " + cell(i, g.cols() - 1);
+        }
+        return g.fileBackedLayout() ? s : s + " |" + x;
+    }
     // The last file dialog started in the data folder, which is also the working folder now.
     bool dialogInDataFolder() const
     {
@@ -76,7 +69,7 @@ struct FilesEnv {
         };
         std::string on;
         for (auto [c, letter] : {std::pair{Control::cmdA, 'A'}, {Control::cmdB, 'B'}, {Control::cmdSolution, 'S'}, {Control::cmdIter, 'I'}})
-            on += this->on(c) ? std::string(1, letter) : "";
+            on += ff.controls.isEnabled(c) ? std::string(1, letter) : "";
         const std::optional<i16> mode = state.StorageMode;
         return "N=" + std::to_string(state.N) + " iter=" + std::to_string(state.iter) +
                " mode=" + (mode ? std::to_string(*mode) : "-") + " txtN=" + text(Control::txtN) +

@@ -1,11 +1,9 @@
 // The four sample systems written at the first start.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <algorithm>
 #include <set>
 #include <sstream>
-#include <string>
 
 #include "files/samples.h"
 #include "files_env.h"

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "files/system_file.h"
 #include "files_env.h"
