@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QSignalSpy>
 #include <QTest>
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -33,8 +34,6 @@ struct RecordingDialogs : ScriptedDialogs {
 // A program directory whose data folder exists and is empty: no samples are written, N is 0.
 inline void emptyDataFolder(TempProgramDir& dir) { QDir().mkpath(dir.file(QStringLiteral("data"))); }
 
-inline Control indexField(int k) { return k == 0 ? Control::txtIndex0 : k == 1 ? Control::txtIndex1 : Control::txtIndex2; }
-
 struct Started {
     // prepare runs on the empty program directory before the window is created.
     explicit Started(const std::function<void(TempProgramDir&)>& prepare = {})
@@ -56,8 +55,6 @@ struct Started {
     frmMain& w() { return *window; }
     WorkingState& state() { return window->state(); }
     QLineEdit* edit(Control c) { return qobject_cast<QLineEdit*>(window->control(c)); }
-    QPushButton* up(int k) { return window->findChild<QPushButton*>(QStringLiteral("cmdUp(%1)").arg(k)); }
-    QPushButton* down(int k) { return window->findChild<QPushButton*>(QStringLiteral("cmdDown(%1)").arg(k)); }
     std::string text(Control c) { return edit(c)->text().toStdString(); }
 
     void type(Control c, const QString& text) { edit(c)->clear(); QTest::keyClicks(edit(c), text); }
@@ -72,9 +69,7 @@ struct Started {
     void waitRun()
     {
         QSignalSpy ended(window.get(), &frmMain::runFinished);
-        if (window->running()) {
-            ASSERT_TRUE(ended.wait(60000));
-        }
+        ASSERT_TRUE(!window->running() || ended.wait(60000));
     }
     void click(Control c, int times = 1) { click(qobject_cast<QPushButton*>(window->control(c)), times); }
     // Open and Connect wait for the loading they start, as the user does.
@@ -117,23 +112,12 @@ struct Started {
     // Moves spinner k to the index v with its buttons.
     void spinTo(int k, int v)
     {
-        const int now = std::stoi(text(indexField(k)));
-        click(v > now ? up(k) : down(k), std::abs(v - now));
+        const int now = std::stoi(text(std::array{Control::txtIndex0, Control::txtIndex1, Control::txtIndex2}[k]));
+        click(window->findChild<QPushButton*>(QString(v > now ? "cmdUp(%1)" : "cmdDown(%1)").arg(k)), std::abs(v - now));
     }
-    void acceptN(const QString& n) { type(Control::txtN, n); click(Control::cmdN); }
-    void acceptA(int i, int j, const QString& value)
-    {
-        spinTo(0, i);
-        spinTo(1, j);
-        type(Control::txtA, value);
-        click(Control::cmdA);
-    }
-    void acceptB(int i, const QString& value)
-    {
-        spinTo(2, i);
-        type(Control::txtB, value);
-        click(Control::cmdB);
-    }
+    void acceptN(const QString& n) { type(Control::txtN, n), click(Control::cmdN); }
+    void acceptA(int i, int j, const QString& value) { spinTo(0, i), spinTo(1, j), type(Control::txtA, value), click(Control::cmdA); }
+    void acceptB(int i, const QString& value) { spinTo(2, i), type(Control::txtB, value), click(Control::cmdB); }
 
     TempProgramDir dir;
     RecordingDialogs user;

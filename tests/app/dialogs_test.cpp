@@ -15,16 +15,10 @@ namespace {
 template <class Dialog>
 void whenShown(std::function<void(Dialog*)> inspect)
 {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
-        if (auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            inspect(d);
-        }
+    QTimer::singleShot(5, [inspect] {
+        auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        d ? inspect(d) : whenShown<Dialog>(inspect);
     });
-    timer->start();
 }
 
 } // namespace
