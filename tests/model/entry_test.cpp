@@ -1,9 +1,6 @@
 // Accept N, Accept A(i,j), Accept B(i) and the index spinners on a form without a window.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "common/fake_form.h"
 #include "common/temp_dir.h"
 #include "model/entry.h"
@@ -119,11 +116,7 @@ TEST_F(Entry, AcceptAAndBWriteTheTextAsTypedOrRefuseIt)
     EXPECT_EQ(f.grid.text(1, 1), "1,5");
     EXPECT_EQ(f.grid.text(1, 7), "-0,25E1");
     expectRefused([&] { acceptA(1, 2, "1.5"); }, "1.5");
-}
-
-TEST_F(Entry, AcceptIsRefusedWhileTheApproximationAloneIsShown)
-{
-    f.state.N = 3;
+    // While the approximation alone is shown, as after Connect, nothing can be entered.
     f.state.StorageMode = i16{2};
     f.grid.fill_x(3, {0.0f, 1.0f, 2.0f, 3.0f});
     expectRefused([&] { acceptA(1, 1, "5"); }, "A");

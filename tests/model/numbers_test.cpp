@@ -3,13 +3,11 @@
 
 #include <bit>
 #include <cfloat>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
 #include <random>
-#include <string>
 
 #include "model/errors.h"
 #include "model/int16.h"
