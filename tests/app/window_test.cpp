@@ -70,18 +70,13 @@ TEST(MainWindow, StartUpStateAndSamplesOnTheFirstStartOnly)
     EXPECT_EQ(app.text(Control::txtEps), "0,5");
     EXPECT_EQ(app.state().eps, 0.5f);
     EXPECT_TRUE(app.user.messages.empty()) << "no msgFormat at start-up";
-}
-
-TEST(MainWindow, DataFolderThatCannotBeMadeStillOpensTheWindow)
-{
-    Started app([](TempProgramDir& dir) { dir.write("data", "not a folder"); });
-    EXPECT_TRUE(app.w().isVisible());
-    EXPECT_EQ(app.dir.read("data"), "not a folder");
-    EXPECT_EQ(app.state().N, 0);
-    EXPECT_TRUE(app.user.messages.empty());
-    app.menu("Open");  // finds no folder: msgBadFile, and no dialog
-    EXPECT_EQ(app.user.opens, 0);
-    EXPECT_EQ(app.user.messages, Texts{app.state().msgBadFile});
+    // A data folder that cannot be made: the window still opens, and Open says the folder is bad.
+    Started blocked([](TempProgramDir& dir) { dir.write("data", "not a folder"); });
+    EXPECT_TRUE(blocked.w().isVisible());
+    blocked.menu("Open");
+    EXPECT_EQ(blocked.user.opens, 0);
+    EXPECT_EQ(blocked.user.messages, Texts{blocked.state().msgBadFile});
+    EXPECT_EQ(blocked.dir.read("data"), "not a folder");
 }
 
 // Loading over a form without a window: the message table comes before the accuracy, so that
