@@ -13,7 +13,7 @@ namespace quenta {
 // with direct I/O. A band this large is a few thousand columns wide even at the largest order, so
 // each row's part of it is one read of a few hundred kilobytes. The readers' row buffers come on
 // top: 1 KB per column and reader.
-constexpr std::size_t ScratchReadBudget = std::size_t(192) << 20;
+constexpr std::size_t ScratchReadBudget = std::size_t(160) << 20;
 
 // Scratch files larger than this are read with direct I/O, past the page cache, which cannot
 // hold them anyway: half of the physical memory.
