@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -65,6 +66,26 @@ TEST(HelpCommands, OneWindowReusedItsHistoryAndANewOneAfterClosing)
     EXPECT_TRUE(showsPage(paid, "ap_agreement"));
     paid->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A large font grows the whole fixed-size window so that the captions fit; the default one
+// comes back to the same places.
+TEST(HelpWindow, CaptionsFitAtEveryFontSize)
+{
+    frmHelp w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);  // this one lives on the stack
+    const QRect before = w.cmdForward->geometry();
+    QFont font = frmHelp::defaultFont();
+    for (double points : {8.0, 30.0}) {
+        font.setPointSizeF(points);
+        w.applyFont(font);
+        const int pad = w.style()->pixelMetric(QStyle::PM_ButtonMargin) + 2 * w.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        EXPECT_LE(w.cmdForward->fontMetrics().horizontalAdvance(w.cmdForward->text()) + pad, w.cmdForward->width()) << points;
+        EXPECT_LE(w.cmdForward->fontMetrics().height() + pad, w.cmdForward->height()) << points;
+        EXPECT_LE(w.cmdForward->geometry().bottom(), w.height());
+    }
+    w.applyFont(frmHelp::defaultFont());
+    EXPECT_EQ(w.cmdForward->geometry(), before);
 }
 
 } // namespace
