@@ -27,22 +27,6 @@ void encode(float v, unsigned char* p)
     p[3] = static_cast<unsigned char>(bits >> 24);
 }
 
-void read_exact(int fd, unsigned char* into, std::size_t size, std::int64_t offset)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileError("cannot read the scratch file");
-        }
-        if (got == 0)
-            throw FileError("the scratch file ends early");
-        done += static_cast<std::size_t>(got);
-    }
-}
-
 bool read_direct(int fd, unsigned char* into, std::size_t size, std::size_t need, std::int64_t offset)
 {
     std::size_t done = 0;
@@ -60,6 +44,13 @@ bool read_direct(int fd, unsigned char* into, std::size_t size, std::size_t need
         done += static_cast<std::size_t>(got);
     }
     return true;
+}
+
+void read_exact(int fd, unsigned char* into, std::size_t size, std::int64_t offset)
+{
+    // On a descriptor without direct I/O, EINVAL is a failure like any other.
+    if (!read_direct(fd, into, size, size, offset))
+        throw FileError("cannot read the scratch file");
 }
 
 void read_strided(int fd, std::int64_t first, std::int64_t count, float* out, std::size_t stride,
