@@ -21,6 +21,9 @@ public:
     void setEnabled(Control c, bool enabled) override { enabled_[c] = enabled; }
     void setBusy(bool busy) override { busy_ = busy; }
     bool busy() const { return busy_; }
+    // stopRequested() turns true after this many calls that said false; never when negative.
+    bool stopRequested() const override { return stopIn == 0 || (stopIn > 0 && (--stopIn, false)); }
+    mutable int stopIn = -1;
 
 private:
     std::map<Control, std::string> texts_;

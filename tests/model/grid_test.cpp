@@ -169,13 +169,13 @@ TEST(GridModel, TheViewIsToldOfEveryChange)
                      [&](Qt::Orientation o, int first, int last) { headers.emplace_back(o, first == last ? first : -1); });
     g.fill_data(2);
     g.setText(2, 3, "1.5");
-    g.setText(0, 3, "head");
-    g.setText(1, 0, "eq. 1");
+    g.setText(0, 7, "head");
+    g.setText(2, 0, "eq. 2");
     EXPECT_EQ(resets, 1);
     EXPECT_EQ(changed, std::vector<QModelIndex>{g.index(1, 2)});
-    EXPECT_EQ(headers, (std::vector<std::pair<Qt::Orientation, int>>{{Qt::Horizontal, 2}, {Qt::Vertical, 0}}));
+    EXPECT_EQ(headers, (std::vector<std::pair<Qt::Orientation, int>>{{Qt::Horizontal, 6}, {Qt::Vertical, 1}}));
     EXPECT_EQ(g.data(g.index(1, 2)).toString(), QStringLiteral("1.5"));
-    EXPECT_EQ(g.text(1, 1), "a(1,1)");
+    EXPECT_EQ(g.headerData(6, Qt::Horizontal).toString() + g.headerData(1, Qt::Vertical).toString(), "headeq. 2");
     g.fill_x(3, std::vector<float>(4, 0.5f));
     g.setRows(4);
     g.setCols(3);

@@ -182,8 +182,8 @@ TEST_F(SweepProperty, FastRoutinesMatchThePlainMethodInBothModes)
     EXPECT_GT(endings["cut file2"], 0);
 }
 
-// Updates that fail part-way, in both modes: er is what the update rebuilt before the failure.
-TEST_F(SweepProperty, AnUpdateThatFailsPartWay)
+// Routines that fail part-way, in both modes: er is what the update rebuilt before the failure.
+TEST_F(SweepProperty, RoutinesThatFailPartWay)
 {
     // Step 1 leaves R = (1e35, -1e35); the chain of column 2 overflows at a(1,2), before the read
     // of a(2,2), which the file lost after the norms.
@@ -204,6 +204,11 @@ TEST_F(SweepProperty, AnUpdateThatFailsPartWay)
     ASSERT_EQ(memory.back().failure, "arithmetic");
     EXPECT_EQ(memory.back().er, 0.0f);
     EXPECT_EQ(numbers_only(check_file(sys, r)), numbers_only(memory));
+    // The residual overflows in its last row only, which is redone exactly.
+    sys = System{3, {1, 0, 0, 0, 1, 0, 0, 0, 1e10f}, {1, 1, 1}, {0, 0, 1e37f}};
+    const auto residual = check_file(sys, Plan());
+    EXPECT_EQ(residual.back().failure + std::to_string(residual.size()), "arithmetic1");
+    EXPECT_EQ(numbers_only(residual), numbers_only(reference::run(path, sys, Plan())));
 }
 
 } // namespace

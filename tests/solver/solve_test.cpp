@@ -105,6 +105,18 @@ TEST_P(SolveCommands, RunsOfClicks)
     EXPECT_EQ(solution(1), "2.015625");
 }
 
+// A stop asked for after the last unknown's step: the sweep was whole and is counted.
+TEST_P(SolveCommands, AStopAfterTheLastStepKeepsTheSweep)
+{
+    System sys{64, std::vector<float>(64 * 64), std::vector<float>(64, 1.0f), std::vector<float>(64)};
+    for (std::size_t i = 0; i < 64; ++i)
+        sys.a[i * 65] = 2;
+    setUp(sys);
+    controls.stopIn = 1;  // the run's first poll goes on, any later one stops
+    cmdSolution_Click(form);
+    EXPECT_EQ(f.state.iter, 2);
+}
+
 // Runs that end early: the message shown (or none), iter, txtEr and txtTime as they were, busy no more.
 TEST_P(SolveCommands, RunsThatEndEarly)
 {
