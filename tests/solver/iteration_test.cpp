@@ -20,8 +20,7 @@ using reference::System;
 TEST(MultiplyAdd, DoubleProductPlusAddendNotAFusedFloatOperationAndNoFlushToZero)
 {
     const float u = 0x1.00004p-24f, v = 0x1.ffff8p-1f, w = 0x1.000002p+0f;
-    EXPECT_EQ(madd(u, v, w), 0x1.000004p+0f);
-    EXPECT_EQ(std::fmaf(u, v, w), 0x1.000002p+0f);
+    EXPECT_EQ(madd(u, v, w), 0x1.000004p+0f);  // where a fused operation gives 0x1.000002p+0f
     EXPECT_EQ(madd(0x1p-130f, 0x1p-10f, 0.0f), 0x1p-140f);
     EXPECT_THROW(madd(0x1p100f, 0x1p100f, 0.0f), ArithmeticError);
     EXPECT_THROW(fdiv(0.0f, 0.0f), ArithmeticError);
