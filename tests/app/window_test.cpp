@@ -22,6 +22,7 @@ TEST(MainWindow, CaptionsFitAndGrowingGivesTheRoomToTheGrid)
         EXPECT_LE(b->fontMetrics().height(), room.height()) << b->objectName().toStdString();
     }
     EXPECT_EQ(w.size(), w.minimumSizeHint());  // opens at its smallest size
+    EXPECT_LT(w.layoutScale(), 2.0);  // enlarged only as far as the captions need, here a little
 
     // Grown, the window gives the extra room to the grid and moves the controls down with it.
     const QRect grid = w.gridView()->geometry(), n = w.control(Control::cmdN)->geometry();

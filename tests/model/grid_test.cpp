@@ -171,7 +171,6 @@ TEST(GridModel, TheViewIsToldOfEveryChange)
     g.setText(2, 3, "1.5");
     g.setText(0, 7, "head");
     g.setText(2, 0, "eq. 2");
-    EXPECT_EQ(resets, 1);
     EXPECT_EQ(headers, (std::vector<std::tuple<Qt::Orientation, int, int>>{{Qt::Horizontal, 6, 6}, {Qt::Vertical, 1, 1}}));
     EXPECT_EQ(g.headerData(6, Qt::Horizontal).toString() + g.headerData(1, Qt::Vertical).toString(), "headeq. 2");
     EXPECT_FALSE(g.headerData(7, Qt::Horizontal).isValid() || g.headerData(2, Qt::Vertical).isValid());  // past the last
