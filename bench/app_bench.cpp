@@ -57,7 +57,7 @@ struct Window {
             write_steady_system(system, n, diagonal);
         else
             bench::write_system(system, n);
-        w = std::make_unique<frmMain>(tmp.path(), &user);
+        w = std::make_unique<frmMain>(ProgramDir(tmp.path()), &user);
         w->show();
         user.toOpen = system;
         QSignalSpy loaded(w.get(), &frmMain::runFinished);

@@ -20,6 +20,7 @@
 #include "model/arith.h"
 #include "model/form.h"
 #include "model/numbers.h"
+#include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 #include "solver/solve.h"
@@ -182,7 +183,6 @@ void BM_FileSweep(benchmark::State& state)
     random_system(plain, n, 2);
     write_scratch(path, mem);
     file.StorageMode = static_cast<i16>(2);
-    file.connected = true;
     file.A.release();
     SystemGrid gridMem, gridFile, gridPlain;
     gridMem.fill_data(mem.N);
@@ -262,7 +262,8 @@ void BM_FileSolveMemory(benchmark::State& state)
     s.loadMessages();
     s.N = static_cast<i16>(n);
     s.StorageMode = static_cast<i16>(2);
-    s.connected = true;
+    s.scratch = ScratchClaim::take(ProgramDir(dir.path()).scratchLock());  // as a Connect leaves it
+    s.scratch->record(ProgramDir(dir.path()).scratch());
     s.iter = 1;
     allocate(s.X, n);
     SystemGrid grid;

@@ -94,11 +94,11 @@ QFont frmMain::boldFont()
     return font;
 }
 
-frmMain::frmMain(const QString& programDir, UserDialogs* dialogs, QWidget* parent)
+frmMain::frmMain(const ProgramDir& programDir, UserDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent),
       grid_(new SystemGrid(this)),
       realDialogs_(std::make_unique<QtDialogs>(this)),
-      form_{state_, *grid_, *this, dialogs_, ProgramDir{programDir}}
+      form_{state_, *grid_, *this, dialogs_, programDir}
 {
     dialogs_.target = dialogs ? dialogs : realDialogs_.get();
     setWindowTitle(QStringLiteral("QUENTA"));
@@ -394,6 +394,8 @@ void frmMain::stopRun()
 void frmMain::closeEvent(QCloseEvent* event)
 {
     stopRun();
+    // The help window may keep the program running: the scratch file is free from now on.
+    state_.scratch.reset();
     QMainWindow::closeEvent(event);
 }
 
@@ -434,9 +436,9 @@ void frmMain::connectCommands()
         updateChart();
     });
     connect(Exit_, &QAction::triggered, this, [] { Exit_Click(); });
-    connect(About_, &QAction::triggered, this, [this] { run([this] { About_Click(form_.dir.path); }); });
-    connect(UserGuide_, &QAction::triggered, this, [this] { run([this] { UserGuide_Click(form_.dir.path); }); });
-    connect(GetPaid_, &QAction::triggered, this, [this] { run([this] { GetPaid_Click(form_.dir.path); }); });
+    connect(About_, &QAction::triggered, this, [this] { run([this] { About_Click(form_.dir.help()); }); });
+    connect(UserGuide_, &QAction::triggered, this, [this] { run([this] { UserGuide_Click(form_.dir.help()); }); });
+    connect(GetPaid_, &QAction::triggered, this, [this] { run([this] { GetPaid_Click(form_.dir.help()); }); });
 }
 
 void frmMain::setTabOrder()

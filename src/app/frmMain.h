@@ -30,9 +30,10 @@ class frmChart;
 class frmMain : public QMainWindow, public Controls {
     Q_OBJECT
 public:
-    // programDir holds the data folder, the scratch file and the help pages. dialogs answers for
-    // the user (tests pass a scripted one); nullptr means message boxes and file dialogs.
-    explicit frmMain(const QString& programDir, UserDialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    // programDir tells where the data folder, the scratch file and the help pages are. dialogs
+    // answers for the user (tests pass a scripted one); nullptr means message boxes and file
+    // dialogs.
+    explicit frmMain(const ProgramDir& programDir, UserDialogs* dialogs = nullptr, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Controls (the widget's own isEnabled/setEnabled stay reachable)

@@ -11,7 +11,7 @@ int main(int argc, char** argv)
 
     // The window is not modal: from here on the program is driven by its events, and it ends
     // when its last window closes (the help window may stay open after the main window).
-    quenta::frmMain window(QCoreApplication::applicationDirPath());
+    quenta::frmMain window(quenta::ProgramDir::locate(QCoreApplication::applicationDirPath()));
     window.show();
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <QThread>
 #include <exception>
 
@@ -11,6 +12,16 @@
 #include "model/numbers.h"
 
 namespace quenta {
+
+std::string no_data_folder_message(const ProgramDir& dir)
+{
+    QStringList folders;
+    for (const QString& folder : dir.tried())
+        folders.append(QDir::toNativeSeparators(folder));
+    return (QStringLiteral(" Quenta cannot create its data folder in ") + folders.join(QStringLiteral(" or in ")) +
+            QStringLiteral(". Open, Save and Connect will not work until one of these folders can be written."))
+        .toStdString();
+}
 
 void Form_Load(Form& f)
 {
@@ -28,13 +39,17 @@ void Form_Load(Form& f)
     f.state.iter = 1;
 
     // The samples are written only when the data folder itself had to be made: an existing
-    // folder is left alone, even an empty one. A program directory that cannot be written to
-    // still opens the window; the commands that need the folder report it themselves.
+    // folder is left alone, even an empty one. When no folder can hold it, the window still
+    // opens, and Open, Save and Connect do what they do without a data folder.
     const QString data = f.dir.data();
-    if (!QFileInfo(data).isDir() && QDir().mkpath(data)) {
-        try {
-            create_samples(f);
-        } catch (const std::exception&) {
+    if (!QFileInfo(data).isDir()) {
+        if (QDir().mkpath(data)) {
+            try {
+                create_samples(f);
+            } catch (const std::exception&) {
+            }
+        } else {
+            f.user.message(no_data_folder_message(f.dir));
         }
     }
 

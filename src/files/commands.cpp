@@ -42,6 +42,7 @@ void Open_Load(Form& f, const QString& path)
             return;
         }
         s.StorageMode = InMemory;
+        s.scratch.reset();  // the scratch file is free for other windows
         for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
             f.controls.setEnabled(c, true);
     } catch (const std::exception&) {
@@ -76,7 +77,7 @@ void Save_Click(Form& f)
     QString current = f.dir.data();
     try {
         const bool fileBacked = s.StorageMode == FileBacked;
-        if (fileBacked && !s.connected) {
+        if (fileBacked && !s.connected()) {
             // The scratch file does not hold the connected file's system: no approximation of
             // it exists to be saved, and a good solution file must not be overwritten.
             f.user.message(s.msgBadFile);

@@ -13,7 +13,7 @@ namespace {
 // The one help window; cleared by itself when the window is closed and deleted.
 QPointer<frmHelp> helpWindow;
 
-void showHelp(const QString& caption, const QString& programDir, const QString& page)
+void showHelp(const QString& caption, const QString& helpFolder, const QString& page)
 {
     frmHelp* window = helpWindow;
     if (window == nullptr) {
@@ -33,26 +33,26 @@ void showHelp(const QString& caption, const QString& programDir, const QString& 
     } catch (...) {
     }
     try {
-        window->WebBrowser1->setSource(QUrl::fromLocalFile(QDir(programDir).filePath(page)));
+        window->WebBrowser1->setSource(QUrl::fromLocalFile(QDir(helpFolder).filePath(page)));
     } catch (...) {
     }
 }
 
 } // namespace
 
-void About_Click(const QString& programDir)
+void About_Click(const QString& helpFolder)
 {
-    showHelp(QStringLiteral("About"), programDir, QStringLiteral("about.htm"));
+    showHelp(QStringLiteral("About"), helpFolder, QStringLiteral("about.htm"));
 }
 
-void UserGuide_Click(const QString& programDir)
+void UserGuide_Click(const QString& helpFolder)
 {
-    showHelp(QStringLiteral("User Guide"), programDir, QStringLiteral("user_guide.htm"));
+    showHelp(QStringLiteral("User Guide"), helpFolder, QStringLiteral("user_guide.htm"));
 }
 
-void GetPaid_Click(const QString& programDir)
+void GetPaid_Click(const QString& helpFolder)
 {
-    showHelp(QStringLiteral("Get Paid"), programDir, QStringLiteral("ap_agreement.htm"));
+    showHelp(QStringLiteral("Get Paid"), helpFolder, QStringLiteral("ap_agreement.htm"));
 }
 
 frmHelp* currentHelpWindow()

@@ -39,6 +39,7 @@ void acceptCell(Form& f, int row, int col, const std::string& text)
 void cmdN_Click(Form& f)
 {
     f.state.StorageMode = InMemory;
+    f.state.scratch.reset();  // the scratch file is free for other windows
     i16 n = 0;
     try {
         n = ParseInteger(f.controls.text(Control::txtN));

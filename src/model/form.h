@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/grid.h"
+#include "model/program_dir.h"
 #include "model/state.h"
 
 namespace quenta {
@@ -49,22 +50,12 @@ public:
     virtual std::optional<QString> saveFile(const QString& folder) = 0;
 };
 
-// The program directory: the folder that holds the executable, the data folder, the scratch
-// file and the help pages.
-struct ProgramDir {
-    QString path;
-    QString data() const { return path + QStringLiteral("/data"); }
-    QString solutions() const { return path + QStringLiteral("/data/solutions"); }
-    QString scratch() const { return path + QStringLiteral("/data.sle"); }
-    QString file(const QString& name) const { return path + QLatin1Char('/') + name; }
-};
-
 struct Form {
     WorkingState& state;
     SystemGrid& grid;
     Controls& controls;
     UserDialogs& user;
-    ProgramDir dir;
+    ProgramDir dir;  // where the data folder, the scratch file and the help pages live
 };
 
 } // namespace quenta

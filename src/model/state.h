@@ -3,6 +3,7 @@
 // allocated 0..N; index 0 is never used.
 #include <QString>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "model/int16.h"
 
 namespace quenta {
+
+class ScratchClaim;  // the lock on the scratch file and what Connect wrote to it
 
 // The coefficient matrix, stored column by column so that a column is contiguous:
 // A(i, j) is the coefficient of unknown j in equation i. Rows and columns run 1..n.
@@ -83,9 +86,12 @@ struct WorkingState {
     std::vector<float> ColNorm2;
     std::optional<i16> StorageMode;  // InMemory or FileBacked; empty until a system exists
     float er = 0;
-    // The scratch file holds the whole system of order N: set by a Connect that read every
-    // equation, cleared when a Connect starts. The file-backed commands refuse without it.
-    bool connected = false;
+    // This window's claim on the scratch file, which holds the whole system of order N: set by
+    // a Connect that read every equation, dropped (and the lock released) when a Connect starts,
+    // when a new N is accepted, when a system is opened and when the window closes. The
+    // file-backed commands refuse without it.
+    std::shared_ptr<ScratchClaim> scratch;
+    bool connected() const { return scratch != nullptr; }
 
     // The full path the file dialog chose last; shared by Open, Save and Connect.
     QString CD_FileName;

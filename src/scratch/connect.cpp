@@ -12,18 +12,30 @@
 #include "files/text_writer.h"
 #include "model/errors.h"
 #include "model/numbers.h"
+#include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
 
 namespace quenta {
 
-void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
+std::string scratch_in_use_message(const ProgramDir& dir)
+{
+    return " The scratch file " + QDir::toNativeSeparators(dir.scratch()).toStdString() +
+           " is in use by another Quenta window.";
+}
+
+void connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::shared_ptr<ScratchClaim> claim)
 {
     WorkingState& s = f.state;
-    s.connected = false;
+    s.scratch.reset();  // not connected until every equation is in the file
     std::optional<LineReader> reader;
     std::optional<ScratchWriter> writer;
     try {
         reader.emplace(path);
+        if (!claim && !(claim = ScratchClaim::take(f.dir.scratchLock()))) {
+            reader.reset();
+            f.user.message(scratch_in_use_message(f.dir));
+            return;
+        }
         writer.emplace(f.dir.scratch());
     } catch (const std::exception&) {
         reader.reset();
@@ -104,7 +116,13 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x)
         f.user.message(save_failed_message(f.dir.scratch()));
         return;
     }
-    s.connected = true;
+    try {
+        claim->record(f.dir.scratch());
+    } catch (const FileError&) {
+        f.user.message(s.msgBadFile);
+        return;
+    }
+    s.scratch = std::move(claim);
     get_solution(f, path, x);
 }
 
@@ -123,9 +141,23 @@ std::optional<QString> Connect_Choose(Form& f)
 void Connect_Load(Form& f, const QString& path)
 {
     WorkingState& s = f.state;
+    // A window that is connected keeps its own lock for the new system. Another window's lock
+    // refuses the Connect before anything changes; a lock file that cannot be opened is the
+    // loader's to report, as a scratch file that cannot be opened.
+    std::shared_ptr<ScratchClaim> claim = s.scratch;
+    if (!claim) {
+        try {
+            claim = ScratchClaim::take(f.dir.scratchLock());
+            if (!claim) {
+                f.user.message(scratch_in_use_message(f.dir));
+                return;
+            }
+        } catch (const FileError&) {
+        }
+    }
     try {
         s.CD_FileName = path;
-        connect_to_file(f, path, s.X);
+        connect_to_file(f, path, s.X, std::move(claim));
         allocate(s.R, s.N);
         allocate(s.ColNorm2, s.N);
         s.StorageMode = FileBacked;

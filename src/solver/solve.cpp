@@ -7,6 +7,7 @@
 
 #include "model/errors.h"
 #include "model/numbers.h"
+#include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 
@@ -58,13 +59,17 @@ void show_duration(Controls& c, Clock::time_point start)
 bool in_memory(const WorkingState& s) { return s.StorageMode == InMemory; }
 bool file_backed(const WorkingState& s) { return s.StorageMode == FileBacked; }
 
-// The file-backed mode after a Connect that did not read the whole system: the scratch file
-// holds old or partial records, so nothing is solved. True when the command must end.
+// The file-backed mode after a Connect that did not read the whole system, or with a scratch
+// file that is no longer the one Connect wrote (replaced or changed by another program): the
+// file holds old, partial or foreign records, so nothing is solved and the claim on it ends.
+// True when the command must end.
 bool refuse_unconnected(Form& f)
 {
-    if (!file_backed(f.state) || f.state.connected)
+    WorkingState& s = f.state;
+    if (!file_backed(s) || (s.scratch && s.scratch->unchanged(f.dir.scratch())))
         return false;
-    f.user.message(f.state.msgBadFile);
+    s.scratch.reset();
+    f.user.message(s.msgBadFile);
     return true;
 }
 

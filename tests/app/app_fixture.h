@@ -40,7 +40,7 @@ struct Started {
     {
         if (prepare)
             prepare(dir);
-        window = std::make_unique<frmMain>(dir.path(), &user);
+        window = std::make_unique<frmMain>(ProgramDir(dir.path()), &user);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }

@@ -58,7 +58,7 @@ TEST(MainWindow, StartUpStateAndSamplesOnTheFirstStartOnly)
         EXPECT_EQ(app.state().iter, 1);
         ASSERT_TRUE(QFile::remove(app.dir.file("data/sample3.txt")));
         const std::string sample1 = app.dir.read("data/sample1.txt");
-        frmMain again(app.dir.path(), &app.user);
+        frmMain again(ProgramDir(app.dir.path()), &app.user);
         EXPECT_EQ(again.state().N, 0);
         EXPECT_FALSE(QFileInfo(app.dir.file("data/sample3.txt")).exists());
         EXPECT_EQ(app.dir.read("data/sample1.txt"), sample1);
@@ -71,12 +71,15 @@ TEST(MainWindow, StartUpStateAndSamplesOnTheFirstStartOnly)
     EXPECT_EQ(app.text(Control::txtEps), "0,5");
     EXPECT_EQ(app.state().eps, 0.5f);
     EXPECT_TRUE(app.user.messages.empty()) << "no msgFormat at start-up";
-    // A data folder that cannot be made: the window still opens, and Open says the folder is bad.
+    // A data folder that cannot be made: start-up names the folder, the window still opens, and
+    // Open says the folder is bad.
     Started blocked([](TempProgramDir& dir) { dir.write("data", "not a folder"); });
     EXPECT_TRUE(blocked.w().isVisible());
     blocked.menu("Open");
     EXPECT_EQ(blocked.user.opens, 0);
-    EXPECT_EQ(blocked.user.messages, Texts{blocked.state().msgBadFile});
+    ASSERT_EQ(blocked.user.messages.size(), 2u);
+    EXPECT_NE(blocked.user.messages[0].find(blocked.dir.path().toStdString() + ". "), std::string::npos);
+    EXPECT_EQ(blocked.user.messages[1], blocked.state().msgBadFile);
     EXPECT_EQ(blocked.dir.read("data"), "not a folder");
 }
 

@@ -10,6 +10,7 @@
 #include "common/size_limit.h"
 #include "files_env.h"
 #include "model/numbers.h"
+#include "scratch/scratch_claim.h"
 
 namespace quenta {
 namespace {
@@ -121,7 +122,8 @@ TEST(Save, WhatIsWrittenAndSaid)
         {[](FilesEnv& e) {  // file-backed: no dialog, the solution under the remembered name
              e.dir.write("data/big/sys.txt", "1 2 3\r\n4 5 6\r\n");
              e.state.StorageMode = i16(2);
-             e.state.connected = true;
+             e.state.scratch = ScratchClaim::take(e.form.dir.scratchLock());
+             QFile::remove(e.form.dir.scratchLock());  // held all the same, and out of the listing
              e.state.CD_FileName = e.data("big/sys.txt");
              e.grid.fill_x(2, std::vector<float>{0, 0.25f, -3});
          }, "data/sys.txt", {},
@@ -161,7 +163,9 @@ TEST(Save, ADiskThatFillsLeavesTheOldFileWhole)
             e.state.N = 2;
             e.state.CD_FileName = e.data("sys.txt");
             e.state.StorageMode = i16(fileBacked ? 2 : 1);
-            e.state.connected = fileBacked;
+            if (fileBacked)
+                e.state.scratch = ScratchClaim::take(e.form.dir.scratchLock());
+             QFile::remove(e.form.dir.scratchLock());  // held all the same, and out of the listing
             fileBacked ? e.grid.fill_x(2, {0, 1, 2}) : e.grid.fill_data(2);
             e.grid.setText(1, 1, std::string(size, '7'));
             if (!fileBacked)

@@ -14,6 +14,7 @@
 #include "common/temp_dir.h"
 #include "model/arith.h"
 #include "model/numbers.h"
+#include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
 #include "solver/iteration.h"
 
@@ -80,13 +81,22 @@ inline void write_scratch(const QString& path, const System& sys, long long keep
                 w.write(r, sys.at(i, j));
 }
 
+// The scratch file in `folder` claimed and recorded, as a Connect that read the whole system
+// leaves it.
+inline void claim_scratch(WorkingState& s, const QString& folder)
+{
+    const ProgramDir dir(folder);
+    s.scratch.reset();
+    s.scratch = ScratchClaim::take(dir.scratchLock());
+    s.scratch->record(dir.scratch());
+}
+
 // The working arrays of a run: A and B (in memory) or the file-backed mode, X from the system;
 // ColNorm2 and er hold 42 so that what a routine leaves alone shows.
 inline void load_state(WorkingState& s, const System& sys, bool fileBacked)
 {
     const int n = sys.n, inMemory = fileBacked ? 0 : n;
     s.N = i16(n), s.StorageMode = i16(fileBacked ? 2 : 1), s.er = 42;
-    s.connected = fileBacked;  // as after a Connect that read the whole system
     allocate(s.R, n), allocate(s.X, n), allocate(s.B, inMemory), s.A.allocate(inMemory);
     s.ColNorm2.assign(std::size_t(n) + 1, 42.0f);
     for (int i = 1; i <= n; ++i) {

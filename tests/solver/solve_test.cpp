@@ -22,6 +22,7 @@ void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file,
     f.state.iter = 1;
     if (file) {
         reference::write_scratch(dir.file("data.sle"), sys, keep);
+        reference::claim_scratch(f.state, dir.path());
         return f.grid.fill_x(f.state.N, f.state.X);
     }
     f.grid.fill_data(f.state.N);

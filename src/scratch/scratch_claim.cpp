@@ -1,0 +1,58 @@
+#include "scratch/scratch_claim.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/errors.h"
+
+namespace quenta {
+
+std::optional<ScratchIdentity> ScratchIdentity::of(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return ScratchIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                           static_cast<std::int64_t>(st.st_size),
+                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::shared_ptr<ScratchClaim> ScratchClaim::take(const QString& lockPath)
+{
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw FileError("cannot open the scratch file's lock");
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        if (held)
+            return nullptr;
+        throw FileError("cannot lock the scratch file");
+    }
+    return std::shared_ptr<ScratchClaim>(new ScratchClaim(fd));
+}
+
+ScratchClaim::~ScratchClaim() { ::close(fd_); }
+
+void ScratchClaim::record(const QString& scratchPath)
+{
+    const std::optional<ScratchIdentity> id = ScratchIdentity::of(scratchPath);
+    if (!id)
+        throw FileError("cannot examine the scratch file");
+    written_ = *id;
+}
+
+bool ScratchClaim::unchanged(const QString& scratchPath) const { return ScratchIdentity::of(scratchPath) == written_; }
+
+} // namespace quenta
