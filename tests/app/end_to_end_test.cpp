@@ -1,6 +1,7 @@
 // Whole uses of the program through the real window: typing a system in, solving and saving it,
 // and Open against Connect on the same file.
 #include "model/numbers.h"
+#include "scratch/connect.h"
 #include "app_fixture.h"
 
 using namespace quenta;
@@ -98,4 +99,11 @@ TEST(EndToEnd, OpenAndConnectSolveAlikeAndSaveWithoutADialog)
     EXPECT_EQ(file.dir.read("data/solutions/sample2.txt"), row + "\r\n");
     EXPECT_TRUE(memory.user.messages.empty());
     EXPECT_TRUE(file.user.messages.empty());
+
+    // Closed, the window lets go of the scratch file, though the program may go on.
+    file.w().close();
+    FakeForm next(file.dir.path());
+    next.user.files = {file.dir.file("data/sample2.txt")};
+    Connect_Click(next.form);
+    EXPECT_TRUE(next.user.messages.empty());
 }

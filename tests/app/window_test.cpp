@@ -1,6 +1,10 @@
 // The main window as created and loaded: captions that fit, growing, the state that loading
 // leaves, and the samples of the first start.
+#include <QProcess>
 #include <QStyleOptionButton>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/startup.h"
 #include "model/numbers.h"
@@ -81,6 +85,49 @@ TEST(MainWindow, StartUpStateAndSamplesOnTheFirstStartOnly)
     EXPECT_NE(blocked.user.messages[0].find(blocked.dir.path().toStdString() + ". "), std::string::npos);
     EXPECT_EQ(blocked.user.messages[1], blocked.state().msgBadFile);
     EXPECT_EQ(blocked.dir.read("data"), "not a folder");
+}
+
+// A copy that may write its folder keeps its data there. An installed copy (help pages in
+// ../share/quenta) keeps it in the user's folder even where it may write, as root may
+// everywhere. A copy in a folder its user cannot write keeps it in the user's folder, writes the
+// samples there and starts its dialogs there; when that folder cannot be written either,
+// start-up names both and Open finds no data folder. That copy runs as an unprivileged user.
+TEST(StartUp, WhereTheDataLives)
+{
+    TempProgramDir t;
+    t.write("usr/share/quenta/about.htm", "");
+    EXPECT_EQ(ProgramDir::locate(t.path(), t.file("user")).scratch(), t.file("data.sle"));
+    const ProgramDir installed = ProgramDir::locate(t.file("usr/bin"), t.file("user"));
+    EXPECT_EQ(installed.scratchLock(), t.file("user/data.sle.lock"));
+    EXPECT_EQ(installed.help(), t.file("usr/share/quenta"));
+
+    const QString program = t.file("program"), open = t.file("open"), shut = t.file("shut");
+    for (const QString& folder : {program, open, shut})
+        ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUENTA_CHILD), program + "/quenta_child"));
+    for (const auto& [folder, mode] : {std::pair{t.path(), 0755}, {program, 0555}, {shut, 0555}, {open, 0777}})
+        ASSERT_EQ(::chmod(qPrintable(folder), mode), 0);
+    const std::string failed = "message= Sorry, not correct data in the file.\n";
+    for (const auto& [xdg, expected] : {std::pair{open, "home=" + open + "/Quenta\nsamples=4\ndialog=" + open + "/Quenta/data\n"},
+                                        {shut, "home=" + shut + "/Quenta\nsamples=0\n"}}) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", open);
+        env.insert("XDG_DATA_HOME", xdg);
+        child.setProcessEnvironment(env);
+        child.start(program + "/quenta_child", ::geteuid() == 0 ? QStringList{"start", "--as-nobody"} : QStringList{"start"});
+        ASSERT_TRUE(child.waitForFinished(30000));
+        const std::string out = child.readAllStandardOutput().toStdString();
+        ASSERT_EQ(out.substr(0, expected.size()), expected.toStdString()) << out;
+        if (xdg == shut)  // the start-up message names both folders
+            EXPECT_EQ(std::regex_replace(out.substr(expected.size()), std::regex("message= .*" + program.toStdString() +
+                                                                                  " .*" + shut.toStdString() + "/Quenta[.].*\n"), ""),
+                      failed);
+        else
+            EXPECT_EQ(out.size(), expected.size());
+    }
+    ::chmod(qPrintable(program), 0755);
+    ::chmod(qPrintable(shut), 0755);
 }
 
 // Loading over a form without a window: the message table comes before the accuracy, so that

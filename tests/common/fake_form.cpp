@@ -36,8 +36,8 @@ std::optional<QString> ScriptedDialogs::file(const QString& folder)
     return answer;
 }
 
-FakeForm::FakeForm(const QString& programDir)
-    : form{state, grid, controls, user, ProgramDir{programDir}}
+FakeForm::FakeForm(const ProgramDir& dir)
+    : form{state, grid, controls, user, dir}
 {
     state.loadMessages();
     state.iter = 1;

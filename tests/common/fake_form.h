@@ -50,7 +50,8 @@ private:
 // A complete form over a fresh state and grid, with the message table loaded and the program
 // directory given.
 struct FakeForm {
-    explicit FakeForm(const QString& programDir);
+    explicit FakeForm(const QString& programDir) : FakeForm(ProgramDir(programDir)) {}
+    explicit FakeForm(const ProgramDir& dir);
     WorkingState state;
     SystemGrid grid;
     FakeControls controls;

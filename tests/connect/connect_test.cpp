@@ -1,12 +1,15 @@
 // File > Connect: the loader into the scratch file and the switch to the file-backed mode.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <cstring>
+#include <cstdio>
 
 #include "common/size_limit.h"
 #include "files/commands.h"
 #include "files/files_env.h"
 #include "files/text_writer.h"
+#include "model/entry.h"
 #include "scratch/connect.h"
 #include "solver/solve.h"
 
@@ -147,6 +150,64 @@ TEST(Connect, AfterAFailureAndALargerSystem)
     cmdIter_Click(e.form);
     EXPECT_EQ(e.user.messages.size(), 4u);
     EXPECT_EQ(e.state.iter, 2);
+}
+
+// One window at a time owns the scratch file. While another process holds it, a Connect
+// changes nothing and says why; once that process has ended, the Connect succeeds. Within one
+// process, a window that accepts a new N or opens a system lets go of it.
+TEST(ScratchOwner, AConnectWaitsForTheOwnerToLetGo)
+{
+    Env e, second;
+    e.dir.write("data/big.txt", "1 2 3 4\r\n5 6 7 8\r\n9 10 11 12\r\n");
+    QProcess other;
+    other.start(QStringLiteral(QUENTA_CHILD), {"connect", e.dir.path(), e.data("big.txt")});
+    while (!other.canReadLine())
+        ASSERT_TRUE(other.waitForReadyRead(30000)) << other.readAllStandardError().toStdString();
+    ASSERT_EQ(other.readLine().toStdString(), "connected N=3\n");
+    const std::string before = e.summary() + " | " + e.shown(), held = e.scratch();
+    e.connect("1 2 3\r\n4 5 6\r\n", "a.txt");
+    EXPECT_EQ(e.user.messages, std::vector<std::string>{scratch_in_use_message(e.form.dir)});
+    EXPECT_EQ(e.summary() + " | " + e.shown() + e.scratch(), before + held);
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished(30000));
+    EXPECT_EQ(other.readAll().toStdString(), "") << "the other window was told something";
+    auto connected = [&e](Env& w, void (*command)(Form&)) {
+        const std::size_t said = w.user.messages.size();
+        w.user.files = {e.data("a.txt")};
+        command(w.form);
+        return w.user.messages.size() == said;
+    };
+    EXPECT_TRUE(connected(e, Connect_Click));
+    second.form.dir = e.form.dir;
+    EXPECT_FALSE(connected(second, Connect_Click));
+    e.ff.controls.setText(Control::txtN, "2");
+    cmdN_Click(e.form);
+    EXPECT_TRUE(connected(second, Connect_Click));
+    EXPECT_FALSE(connected(e, Connect_Click));
+    connected(second, Open_Click);
+    EXPECT_TRUE(connected(e, Connect_Click));
+}
+
+// A scratch file replaced or changed behind a connected window is not solved: the run and the
+// click refuse with msgBadFile, leave the approximation alone, and the file is free again.
+TEST(ScratchOwner, AFileChangedBehindTheWindowIsRefused)
+{
+    for (const bool replaced : {true, false}) {
+        Env e, second;
+        e.connect("2 0 2\r\n0 4 8\r\n");
+        // Replaced by a copy of itself, or one record longer in place.
+        e.dir.write(replaced ? "copy.sle" : "data.sle", e.scratch() + std::string(replaced ? 0 : 128, '\0'));
+        ASSERT_TRUE(!replaced || ::rename(qPrintable(e.dir.file("copy.sle")), qPrintable(e.dir.file("data.sle"))) == 0);
+        const std::string before = e.summary() + " | " + e.shown();
+        cmdSolution_Click(e.form);
+        cmdIter_Click(e.form);
+        EXPECT_EQ(e.user.messages, e.msgs({Bad, Bad}));
+        EXPECT_EQ(e.summary() + " | " + e.shown(), before);
+        second.form.dir = e.form.dir;
+        second.user.files = {e.data("sys.txt")};
+        Connect_Click(second.form);
+        EXPECT_TRUE(second.user.messages.empty());
+    }
 }
 
 // A disk too full for the scratch file: the user hears that data.sle could not be written (not
