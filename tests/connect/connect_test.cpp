@@ -3,7 +3,6 @@
 
 #include <QProcess>
 #include <cstring>
-#include <cstdio>
 
 #include "common/size_limit.h"
 #include "files/commands.h"
@@ -186,28 +185,6 @@ TEST(ScratchOwner, AConnectWaitsForTheOwnerToLetGo)
     EXPECT_FALSE(connected(e, Connect_Click));
     connected(second, Open_Click);
     EXPECT_TRUE(connected(e, Connect_Click));
-}
-
-// A scratch file replaced or changed behind a connected window is not solved: the run and the
-// click refuse with msgBadFile, leave the approximation alone, and the file is free again.
-TEST(ScratchOwner, AFileChangedBehindTheWindowIsRefused)
-{
-    for (const bool replaced : {true, false}) {
-        Env e, second;
-        e.connect("2 0 2\r\n0 4 8\r\n");
-        // Replaced by a copy of itself, or one record longer in place.
-        e.dir.write(replaced ? "copy.sle" : "data.sle", e.scratch() + std::string(replaced ? 0 : 128, '\0'));
-        ASSERT_TRUE(!replaced || ::rename(qPrintable(e.dir.file("copy.sle")), qPrintable(e.dir.file("data.sle"))) == 0);
-        const std::string before = e.summary() + " | " + e.shown();
-        cmdSolution_Click(e.form);
-        cmdIter_Click(e.form);
-        EXPECT_EQ(e.user.messages, e.msgs({Bad, Bad}));
-        EXPECT_EQ(e.summary() + " | " + e.shown(), before);
-        second.form.dir = e.form.dir;
-        second.user.files = {e.data("sys.txt")};
-        Connect_Click(second.form);
-        EXPECT_TRUE(second.user.messages.empty());
-    }
 }
 
 // A disk too full for the scratch file: the user hears that data.sle could not be written (not

@@ -170,6 +170,13 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         {"records lost between clicks", 'f',
          [&] { setUp(triangular), cmdIter_Click(form), QFile::resize(dir.file("data.sle"), 4 * 128); }, {false},
          f.state.msgBadFile, noChecks, 2},
+        // Another program put a copy in its place: the window lets go of it.
+        {"replaced between clicks", 'f',
+         [&] {
+             setUp(triangular), cmdIter_Click(form), QFile::copy(dir.file("data.sle"), dir.file("copy.sle"));
+             QFile::remove(dir.file("data.sle")), QFile::rename(dir.file("copy.sle"), dir.file("data.sle"));
+         },
+         {false, true}, f.state.msgBadFile, [&] { EXPECT_FALSE(f.state.connected()); }, 2},
     };
     for (const Case& c : cases) {
         if (c.modes != 'b' && c.modes != (fileBacked() ? 'f' : 'm'))
