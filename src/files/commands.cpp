@@ -37,7 +37,8 @@ void Open_Load(Form& f, const QString& path)
     WorkingState& s = f.state;
     try {
         const QString before = std::exchange(s.CD_FileName, path);
-        if (!open_file(f, path)) {
+        // A failed load has shown its message; the command goes on for the N it left.
+        if (open_file(f, path) == LoadOutcome::Stopped) {
             s.CD_FileName = before;  // stopped: nothing changes
             return;
         }

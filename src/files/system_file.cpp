@@ -73,12 +73,12 @@ std::optional<QString> solution_path(const ProgramDir& dir, const QString& syste
     return dir.solutions() + QLatin1Char('/') + *rel;
 }
 
-bool open_file(Form& f, const QString& path)
+LoadOutcome open_file(Form& f, const QString& path)
 {
     WorkingState& s = f.state;
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         f.user.message(s.msgNoFile);
-        return true;
+        return LoadOutcome::Failed;
     }
     LineReader reader(path);  // a file that cannot be opened goes to the caller
     // The system is read into a grid of its own that replaces f.grid once the reading ends, also
@@ -95,7 +95,7 @@ bool open_file(Form& f, const QString& path)
             f.controls.fileProgress(reader.position(), reader.size());
             if (f.controls.stopRequested()) {
                 s.N = oldN;
-                return false;
+                return LoadOutcome::Stopped;
             }
             get_row(line, m, y);
             if (i == 1) {
@@ -133,11 +133,11 @@ bool open_file(Form& f, const QString& path)
         if (laidOut)
             f.grid.take(read);
         f.user.message(s.msgBadFile);
-        return true;
+        return LoadOutcome::Failed;
     }
     if (laidOut)
         f.grid.take(read);
-    return true;
+    return LoadOutcome::Loaded;
 }
 
 bool save_file(Form& f, const QString& name)

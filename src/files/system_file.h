@@ -20,8 +20,8 @@ std::optional<QString> solution_path(const ProgramDir& dir, const QString& syste
 // Reads a system file into the grid (sets N, lays out, fills value cells, then the solution
 // column from get_solution). Reports msgNoFile / msgBadFile itself; FileError goes to the
 // caller only when an existing file cannot be opened. Reports its progress to f.controls once a
-// line; when a stop is requested it returns false with the grid and N as they were.
-bool open_file(Form& f, const QString& path);
+// line; when a stop is requested it returns Stopped with the grid and N as they were.
+LoadOutcome open_file(Form& f, const QString& path);
 
 // Writes rows 1..N of the grid as a system file. Asks msgReplace + name when the file exists
 // (No: returns false without writing). Returns true when written. FileError on a failed write;

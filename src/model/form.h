@@ -50,6 +50,9 @@ public:
     virtual std::optional<QString> saveFile(const QString& folder) = 0;
 };
 
+// How a loader (Open's, Connect's) ended. It has shown its own message when it failed.
+enum class LoadOutcome { Loaded, Failed, Stopped };
+
 struct Form {
     WorkingState& state;
     SystemGrid& grid;

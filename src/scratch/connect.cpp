@@ -23,7 +23,7 @@ std::string scratch_in_use_message(const ProgramDir& dir)
            " is in use by another Quenta window.";
 }
 
-void connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::shared_ptr<ScratchClaim> claim)
+LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::shared_ptr<ScratchClaim> claim)
 {
     WorkingState& s = f.state;
     s.scratch.reset();  // not connected until every equation is in the file
@@ -34,14 +34,14 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::s
         if (!claim && !(claim = ScratchClaim::take(f.dir.scratchLock()))) {
             reader.reset();
             f.user.message(scratch_in_use_message(f.dir));
-            return;
+            return LoadOutcome::Failed;
         }
         writer.emplace(f.dir.scratch());
     } catch (const std::exception&) {
         reader.reset();
         writer.reset();
         f.user.message(s.msgBadFile);
-        return;
+        return LoadOutcome::Failed;
     }
     bool writeFailed = false;
     try {
@@ -58,7 +58,7 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::s
                 // Stopped: the scratch file is left unusable as after a failure, without a word.
                 writer->discard();
                 reader->close();
-                return;
+                return LoadOutcome::Stopped;
             }
             anyLine = true;
             get_row(line, m, y);
@@ -106,7 +106,7 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::s
         reader->close();
         if (!writeFailed) {
             f.user.message(s.msgFormat);
-            return;
+            return LoadOutcome::Failed;
         }
     }
     if (writeFailed) {
@@ -114,16 +114,17 @@ void connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::s
         writer->discard();
         reader->close();
         f.user.message(save_failed_message(f.dir.scratch()));
-        return;
+        return LoadOutcome::Failed;
     }
     try {
         claim->record(f.dir.scratch());
     } catch (const FileError&) {
         f.user.message(s.msgBadFile);
-        return;
+        return LoadOutcome::Failed;
     }
     s.scratch = std::move(claim);
-    get_solution(f, path, x);
+    get_solution(f, path, x);  // a solution file it cannot read leaves zeros: the system is connected
+    return LoadOutcome::Loaded;
 }
 
 std::optional<QString> Connect_Choose(Form& f)
@@ -157,6 +158,8 @@ void Connect_Load(Form& f, const QString& path)
     }
     try {
         s.CD_FileName = path;
+        // Whatever the loader reports (it has shown its message), the command goes on with the N
+        // and the X it left.
         connect_to_file(f, path, s.X, std::move(claim));
         allocate(s.R, s.N);
         allocate(s.ColNorm2, s.N);

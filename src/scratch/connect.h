@@ -18,12 +18,12 @@ std::optional<QString> Connect_Choose(Form& f);
 void Connect_Load(Form& f, const QString& path);
 
 // Loads the system file at `path` into the scratch file, sets N (and txtN), resizes x to 0..N and
-// fills it from the saved solution. Reports its own failures and returns normally. Reports its
+// fills it from the saved solution. Reports its own failures and returns how it ended. Reports its
 // progress to f.controls once a line; a stop requested leaves the scratch file unusable, as a
 // failure does, and shows nothing. The window's claim on the scratch file is `claim`, or taken
 // here when null; the window holds it from a complete load on, and a load that is refused,
 // fails or is stopped releases it.
-void connect_to_file(Form& f, const QString& path, std::vector<float>& x,
+LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
                      std::shared_ptr<ScratchClaim> claim = nullptr);
 
 // What a Connect says when another window holds the scratch file.
