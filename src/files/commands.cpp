@@ -22,10 +22,9 @@ const char* const OutsideData =
 std::optional<QString> Open_Choose(Form& f)
 {
     try {
-        const QString data = f.dir.data();
-        if (!QDir::setCurrent(data))
+        if (!f.dir.hasData())
             throw FileError("no data folder");
-        return f.user.openFile(data);  // nothing when cancelled: nothing changes
+        return f.user.openFile(f.dir.data());  // nothing when cancelled: nothing changes
     } catch (const std::exception&) {
         f.user.message(f.state.msgBadFile);
         return std::nullopt;
@@ -85,10 +84,9 @@ void Save_Click(Form& f)
             return;
         }
         if (!fileBacked) {
-            const QString data = f.dir.data();
-            if (!QDir::setCurrent(data))
+            if (!f.dir.hasData())
                 throw FileError("no data folder");
-            const std::optional<QString> chosen = f.user.saveFile(data);
+            const std::optional<QString> chosen = f.user.saveFile(f.dir.data());
             if (!chosen)
                 return;  // cancelled: nothing is written
             s.CD_FileName = *chosen;
@@ -101,13 +99,10 @@ void Save_Click(Form& f)
             f.user.message(OutsideData);
             return;
         }
-        const QString solutions = f.dir.solutions();
-        const QString target = solutions + QLatin1Char('/') + *rel;
+        const QString target = f.dir.solutions() + QLatin1Char('/') + *rel;
         current = target;
         if (!QDir().mkpath(QFileInfo(target).absolutePath()))
             throw FileError("cannot make the solutions folder");
-        if (!QDir::setCurrent(solutions))
-            throw FileError("cannot enter the solutions folder");
         save_solution(f, target);
     } catch (const std::exception&) {
         f.user.message(save_failed_message(current));

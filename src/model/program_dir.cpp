@@ -30,6 +30,8 @@ ProgramDir ProgramDir::locate(const QString& exeDir, const QString& userDir)
     return dir;
 }
 
+bool ProgramDir::hasData() const { return QFileInfo(data()).isDir(); }
+
 QString ProgramDir::userFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation); }
 
 } // namespace quenta

@@ -25,6 +25,9 @@ public:
     // The folder that holds the data folder and the scratch file.
     const QString& home() const { return home_; }
     QString data() const { return home_ + QStringLiteral("/data"); }
+    // Whether the data folder is there. Paths are absolute, so no command changes the working
+    // folder; Open, Save and Connect ask this where they used to find out by entering it.
+    bool hasData() const;
     QString solutions() const { return home_ + QStringLiteral("/data/solutions"); }
     QString scratch() const { return home_ + QStringLiteral("/data.sle"); }
     // The lock file that a connected window holds while the scratch file is its own.

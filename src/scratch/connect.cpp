@@ -130,10 +130,9 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
 std::optional<QString> Connect_Choose(Form& f)
 {
     try {
-        const QString data = f.dir.data();
-        if (!QDir::setCurrent(data))
-            return std::nullopt;
-        return f.user.openFile(data);  // nothing when cancelled: nothing changes
+        if (!f.dir.hasData())
+            return std::nullopt;  // no data folder: the command ends without a word
+        return f.user.openFile(f.dir.data());  // nothing when cancelled: nothing changes
     } catch (const std::exception&) {
         return std::nullopt;  // ends the command quietly
     }

@@ -1,6 +1,5 @@
 #pragma once
-// A program directory of its own for one test, removed afterwards; the process's working folder
-// is restored, since commands change it.
+// A program directory of its own for one test, removed afterwards.
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -11,8 +10,6 @@ namespace quenta::testing {
 
 class TempProgramDir {
 public:
-    TempProgramDir() : saved_(QDir::currentPath()) {}
-    ~TempProgramDir() { QDir::setCurrent(saved_); }
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
     // Writes raw bytes to a file below the directory, making the folders it needs.
@@ -33,7 +30,6 @@ public:
     }
 
 private:
-    QString saved_;
     QTemporaryDir dir_;
 };
 

@@ -50,12 +50,11 @@ struct FilesEnv {
         }
         return g.fileBackedLayout() ? s : s + " |" + x;
     }
-    // The last file dialog started in the data folder, which is also the working folder now.
+    // The last file dialog started in the data folder.
     bool dialogInDataFolder() const
     {
-        const QString data = QFileInfo(this->data("")).canonicalFilePath();
-        return !user.dialogFolders.empty() && QFileInfo(user.dialogFolders.back()).canonicalFilePath() == data &&
-               QFileInfo(QDir::currentPath()).canonicalFilePath() == data;
+        return !user.dialogFolders.empty() &&
+               QFileInfo(user.dialogFolders.back()).canonicalFilePath() == QFileInfo(data("")).canonicalFilePath();
     }
     // The window in one line: "N=2 iter=1 mode=1 txtN=2 eps=0.2 on=ABSI X=[0,0,0] R=[0,0,0]
     // C=[0,0,0] file=s.txt" (the buttons enabled, the arrays, the chosen file below data/).
