@@ -98,7 +98,7 @@ void BM_UiUpdateOverhead(benchmark::State& st)
     for (int k = 11; k < Sweeps; ++k)
         cmdIter_Click(headless);
     // The accuracy the last of them reaches, a hair above, ends the run there.
-    win.setEps(FormatSingle(s.er * 1.000001f));
+    win.setEps(FormatSingle(s.er * 1.000001f, "."));
     // Every run starts from X = 0, which the solution column holds.
     const auto fromZero = [&] {
         win.w->grid().beginBulk();

@@ -62,7 +62,7 @@ void column_write_memory(benchmark::State& state)
         g->fill_data(N);
         const double before = qb::rss_anon_mb();
         for (int i = 1; i <= N; ++i)
-            g->setText(i, 2 * N + 3, quenta::FormatSingle(static_cast<float>(i) / 7.0f));
+            g->setText(i, 2 * N + 3, quenta::FormatSingle(static_cast<float>(i) / 7.0f, "."));
         mb = std::max(static_cast<double>(g->storeBytes()) / MB, qb::rss_anon_mb() - before);
         qb::keep(g);
     }
@@ -109,7 +109,7 @@ void whole_system(benchmark::State& state)
         std::vector<std::string> texts(4096);
         std::size_t textBytes = 0;
         for (auto& t : texts) {
-            t = quenta::FormatSingle(value(rng));
+            t = quenta::FormatSingle(value(rng), ".");
             textBytes += t.size();
         }
         auto g = std::make_unique<SystemGrid>();

@@ -90,7 +90,7 @@ void plain_sweep(WorkingState& s, SystemGrid& grid)
                 er = R[j];
         }
         s.er = er;
-        grid.setText(i, col, FormatSingle(X[i]));
+        grid.setText(i, col, FormatSingle(X[i], "."));
     }
 }
 
@@ -187,7 +187,7 @@ void BM_FileSweep(benchmark::State& state)
     SystemGrid gridMem, gridFile, gridPlain;
     gridMem.fill_data(mem.N);
     gridPlain.fill_data(plain.N);
-    gridFile.fill_x(file.N, file.X);
+    gridFile.fill_x(file.N, file.X, ".");
     QuietDialogs user;
     Kernel kernel;
     SweepOptions options;
@@ -235,7 +235,7 @@ void BM_LoadGrid(benchmark::State& state)
     std::uniform_real_distribution<float> unit(-1000.0f, 1000.0f);
     for (int i = 1; i <= n; ++i)
         for (int c = 1; c <= 2 * n + 3; c += 2)
-            grid.setText(i, c, FormatSingle(unit(rng)));
+            grid.setText(i, c, FormatSingle(unit(rng), "."));
     WorkingState s;
     s.N = static_cast<i16>(n);
     s.A.allocate(n);
@@ -267,7 +267,7 @@ void BM_FileSolveMemory(benchmark::State& state)
     s.iter = 1;
     allocate(s.X, n);
     SystemGrid grid;
-    grid.fill_x(s.N, s.X);
+    grid.fill_x(s.N, s.X, ".");
     MapControls controls;
     controls.setText(Control::txtEps, "1E+30");  // one sweep
     QuietDialogs user;

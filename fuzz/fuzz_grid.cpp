@@ -264,10 +264,10 @@ void step(Input& in)
             v = static_cast<float>(static_cast<std::int32_t>(in.u32())) / 1024.0f;
         if (in.u8() % 8 == 0) {
             x.pop_back();
-            check(raises<SubscriptError>([&] { grid->fill_x(static_cast<i16>(n), x); }));
+            check(raises<SubscriptError>([&] { grid->fill_x(static_cast<i16>(n), x, "."); }));
             break;
         }
-        grid->fill_x(static_cast<i16>(n), x);
+        grid->fill_x(static_cast<i16>(n), x, ".");
         model->setRows(n + 1);
         model->setCols(2);
         for (auto it = model->written.begin(); it != model->written.end();)
@@ -277,7 +277,7 @@ void step(Input& in)
         model->extentRows = n + 1;
         model->extentCols = 2;
         for (int i = 1; i <= n; ++i)
-            model->written[{i, 1}] = FormatSingle(x[static_cast<std::size_t>(i)]);
+            model->written[{i, 1}] = FormatSingle(x[static_cast<std::size_t>(i)], ".");
         break;
     }
     case 8:
@@ -291,7 +291,6 @@ void step(Input& in)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static const DecimalSeparator dot(".");  // for every input, on this thread
     return 0;
 }
 

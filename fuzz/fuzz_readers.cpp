@@ -67,7 +67,6 @@ QString memoryFolder()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     static QCoreApplication app(*argc, *argv);
-    static const DecimalSeparator dot(".");  // for every input, on this thread
     programDir = memoryFolder() + "/quenta_fuzz_" + QString::number(QCoreApplication::applicationPid());
     QDir().mkpath(programDir + "/data/solutions");
     std::atexit([] { QDir(programDir).removeRecursively(); });
@@ -89,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     WorkingState state;
     state.loadMessages();
+    state.separator = ".";
     SystemGrid grid;
     bench::QuietControls controls;
     bench::RecordingUser user(true);
@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (i16 i = 1; i <= n; ++i)
                 for (i16 j = 1; j <= n + 1; ++j)
                     check(std::bit_cast<std::uint32_t>(scratch.geta(i, j, n)) ==
-                          std::bit_cast<std::uint32_t>(ParseSingle(grid.text(i, 2 * j - 1))));
+                          std::bit_cast<std::uint32_t>(ParseSingle(grid.text(i, 2 * j - 1), ".")));
         }
     }
     return 0;

@@ -17,7 +17,7 @@ void write_system(const QString& path, int n)
     for (int i = 1; i <= n; ++i) {
         for (int j = 1; j <= n + 1; ++j) {
             s = s * 6364136223846793005ULL + 1442695040888963407ULL;
-            buf += FormatSingle(static_cast<float>(s >> 40) * (1000.0f / 16777216.0f));
+            buf += FormatSingle(static_cast<float>(s >> 40) * (1000.0f / 16777216.0f), ".");
             buf += ' ';
         }
         buf += "\r\n";

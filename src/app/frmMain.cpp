@@ -206,7 +206,7 @@ void frmMain::createControls()
     cmdIter_->setEnabled(false);
     lblEps_ = label("lblEps", "Desired accuracy", QRect(6480, 4320, 1455, 255), false);
     // 0.5 written with the user's decimal separator, so that it reads back as 0.5.
-    txtEps_ = field("txtEps", QString::fromStdString("0" + decimalSeparator() + "5"), QRect(8280, 4200, 1935, 375));
+    txtEps_ = field("txtEps", QString::fromStdString("0" + state_.separator + "5"), QRect(8280, 4200, 1935, 375));
     txtTime_ = field("txtTime", QString(), QRect(8280, 4800, 1815, 375));
     lblTime_ = label("lblTime", "Duration of the  last operation", QRect(6480, 4800, 1455, 375), false);
     lblTime_->setWordWrap(true);
@@ -291,7 +291,7 @@ void frmMain::updateChart()
         return;
     std::optional<float> desired;
     try {
-        desired = ParseSingle(txtEps_->text().toStdString());
+        desired = ParseSingle(txtEps_->text().toStdString(), state_.separator);
     } catch (const QuentaError&) {  // no desired accuracy to draw
     }
     chart_->setHistory(history_, desired);

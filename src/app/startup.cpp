@@ -54,7 +54,7 @@ void Form_Load(Form& f)
     }
 
     try {
-        f.state.eps = ParseSingle(f.controls.text(Control::txtEps));
+        f.state.eps = ParseSingle(f.controls.text(Control::txtEps), f.state.separator);
     } catch (const QuentaError&) {
         f.state.eps = 0;
         f.user.message(f.state.msgFormat);

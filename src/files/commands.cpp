@@ -51,12 +51,12 @@ void Open_Load(Form& f, const QString& path)
     }
     try {
         f.controls.setText(Control::txtN, FormatInteger(s.N));
-        f.controls.setText(Control::txtEps, FormatTenth(s.N));
-        allocate(s.R, s.N);
-        allocate(s.ColNorm2, s.N);
-        allocate(s.B, s.N);
-        allocate(s.X, s.N);
-        s.A.allocate(s.N);
+        f.controls.setText(Control::txtEps, FormatTenth(s.N, s.separator));
+        s.allocate(s.R, s.N);
+        s.allocate(s.ColNorm2, s.N);
+        s.allocate(s.B, s.N);
+        s.allocate(s.X, s.N);
+        s.allocate(s.A, s.N);
         s.iter = 1;
         s.accuracy.clear();
     } catch (const std::exception&) {

@@ -38,7 +38,7 @@ void create_samples(Form& f)
         for (int i = 1; i <= size; ++i) {
             for (int j = 1; j <= size + 1; ++j) {
                 const float r = random.next();
-                out.append(FormatSingle(r * 1000.0f));  // the product of two floats, rounded once
+                out.append(FormatSingle(r * 1000.0f, f.state.separator));  // the product of two floats, rounded once
                 out.append(' ');
             }
             out.append("\r\n");

@@ -126,7 +126,7 @@ LoadOutcome open_file(Form& f, const QString& path)
         if (n > 0) {
             const int col = xColumn(s.N);
             for (int j = 1; j <= n; ++j)
-                grid.setText(j, col, FormatSingle(x[static_cast<std::size_t>(j)]));
+                grid.setText(j, col, FormatSingle(x[static_cast<std::size_t>(j)], s.separator));
         }
     } catch (const std::exception&) {
         reader.close();
@@ -196,7 +196,7 @@ void get_solution(Form& f, const QString& path, std::vector<float>& x)
         for (int i = 1; i <= n; ++i) {
             if (i > m)
                 throw SubscriptError("too few numbers in the solution file");
-            x[static_cast<std::size_t>(i)] = ParseSingle(y[static_cast<std::size_t>(i)]);
+            x[static_cast<std::size_t>(i)] = ParseSingle(y[static_cast<std::size_t>(i)], f.state.separator);
         }
     } catch (const std::exception&) {
         f.user.message(f.state.msgBadFile);

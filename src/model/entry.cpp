@@ -30,7 +30,7 @@ void acceptCell(Form& f, int row, int col, const std::string& text)
         throw ConversionError("the coefficients are not shown in this layout");
     if (row < 1 || row > f.state.N)
         throw SubscriptError("no such equation");
-    ParseSingle(text);  // only checks that the text is a number
+    ParseSingle(text, f.state.separator);  // only checks that the text is a number
     f.grid.setText(row, col, text);
 }
 
@@ -42,7 +42,7 @@ void cmdN_Click(Form& f)
     f.state.scratch.reset();  // the scratch file is free for other windows
     i16 n = 0;
     try {
-        n = ParseInteger(f.controls.text(Control::txtN));
+        n = ParseInteger(f.controls.text(Control::txtN), f.state.separator);
         if (n < 0 || n > MaxInMemoryOrder)
             throw OverflowError("order out of range");
     } catch (const QuentaError&) {
@@ -62,8 +62,8 @@ void cmdN_Click(Form& f)
 void cmdA_Click(Form& f)
 {
     try {
-        const i16 i = ParseInteger(f.controls.text(Control::txtIndex0));
-        const i16 j = ParseInteger(f.controls.text(Control::txtIndex1));
+        const i16 i = ParseInteger(f.controls.text(Control::txtIndex0), f.state.separator);
+        const i16 j = ParseInteger(f.controls.text(Control::txtIndex1), f.state.separator);
         const std::string text = f.controls.text(Control::txtA);
         // An unknown outside 1..N would land on the right-hand side or the solution column.
         if (j < 1 || j > f.state.N)
@@ -77,7 +77,7 @@ void cmdA_Click(Form& f)
 void cmdB_Click(Form& f)
 {
     try {
-        const i16 i = ParseInteger(f.controls.text(Control::txtIndex2));
+        const i16 i = ParseInteger(f.controls.text(Control::txtIndex2), f.state.separator);
         const std::string text = f.controls.text(Control::txtB);
         acceptCell(f, i, bColumn(f.state.N), text);
     } catch (const QuentaError&) {
@@ -88,7 +88,7 @@ void cmdB_Click(Form& f)
 void cmdUp_Click(Form& f, int k)
 {
     const Control field = indexField(k);
-    i16 v = add16(ParseInteger(f.controls.text(field)), 1);
+    i16 v = add16(ParseInteger(f.controls.text(field), f.state.separator), 1);
     if (v > f.state.N)
         v = f.state.N;
     f.controls.setText(field, FormatInteger(v));
@@ -97,7 +97,7 @@ void cmdUp_Click(Form& f, int k)
 void cmdDown_Click(Form& f, int k)
 {
     const Control field = indexField(k);
-    i16 v = sub16(ParseInteger(f.controls.text(field)), 1);
+    i16 v = sub16(ParseInteger(f.controls.text(field), f.state.separator), 1);
     if (v < 1)
         v = 1;
     f.controls.setText(field, FormatInteger(v));

@@ -800,7 +800,7 @@ void SystemGrid::fill_data(i16 N)
     });
 }
 
-void SystemGrid::fill_x(i16 N, const std::vector<float>& X)
+void SystemGrid::fill_x(i16 N, const std::vector<float>& X, std::string_view separator)
 {
     if (N < 0 || X.size() < static_cast<std::size_t>(N) + 1)
         throw SubscriptError("the approximation does not cover 1..N");
@@ -817,7 +817,7 @@ void SystemGrid::fill_x(i16 N, const std::vector<float>& X)
         s.extentCols = 2;
         try {
             for (int i = 1; i <= N; ++i)
-                s.write(i, 1, FormatSingle(X[static_cast<std::size_t>(i)]));
+                s.write(i, 1, FormatSingle(X[static_cast<std::size_t>(i)], separator));
         } catch (const std::bad_alloc&) {
             throw MemoryError("not enough memory for the grid");
         }

@@ -57,9 +57,9 @@ public:
     // In-memory layout for a system of order N: N+1 rows, 2N+4 columns (16-bit arithmetic,
     // OverflowError from N = 16382 on), a(i,j) in column 2j-1, b(i) in 2N+1, "0" in 2N+3.
     void fill_data(i16 N);
-    // File-backed layout: N+1 rows, 2 columns, "Solution" / "X(i)=" / FormatSingle(X(i)).
-    // SubscriptError when X does not cover 1..N.
-    void fill_x(i16 N, const std::vector<float>& X);
+    // File-backed layout: N+1 rows, 2 columns, "Solution" / "X(i)=" / FormatSingle(X(i)) with
+    // the separator given. SubscriptError when X does not cover 1..N.
+    void fill_x(i16 N, const std::vector<float>& X, std::string_view separator);
     bool fileBackedLayout() const;
 
     std::string cornerText() const;

@@ -21,11 +21,9 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The decimal separator
 
-thread_local const DecimalSeparator* innermostSeparator = nullptr;
-
-std::string systemSeparator()
+std::string localeSeparator()
 {
-    const QString point = QLocale::system().decimalPoint();
+    const QString point = QLocale().decimalPoint();
     std::string text = point.toUtf8().toStdString();
     if (text.empty())
         text = ".";
@@ -61,9 +59,8 @@ struct NumberParts {
 // Checks the notation: blanks, an optional sign, digits with at most one decimal separator
 // (at least one digit in all), an optional exponent "E"/"e" with an optional sign and at least
 // one digit, blanks. Anything else is a ConversionError.
-NumberParts scanNumber(std::string_view text)
+NumberParts scanNumber(std::string_view text, std::string_view sep)
 {
-    const std::string& sep = decimalSeparator();
     std::size_t p = 0, end = text.size();
     while (p < end && isBlank(text[p]))
         ++p;
@@ -113,9 +110,9 @@ NumberParts scanNumber(std::string_view text)
     return n;
 }
 
-DecimalText readDecimal(std::string_view text)
+DecimalText readDecimal(std::string_view text, std::string_view sep)
 {
-    const NumberParts n = scanNumber(text);
+    const NumberParts n = scanNumber(text, sep);
     DecimalText d;
     d.negative = n.negative;
 
@@ -146,9 +143,8 @@ DecimalText readDecimal(std::string_view text)
     return d;
 }
 
-std::string withSeparator(std::string text)
+std::string withSeparator(std::string text, std::string_view sep)
 {
-    const std::string& sep = decimalSeparator();
     if (sep == ".")
         return text;
     std::size_t dot = text.find('.');
@@ -159,24 +155,11 @@ std::string withSeparator(std::string text)
 
 } // namespace
 
-const std::string& decimalSeparator()
-{
-    if (innermostSeparator)
-        return innermostSeparator->value_;
-    static const std::string system = systemSeparator();
-    return system;
-}
+std::string system_decimal_separator() { return localeSeparator(); }
 
-DecimalSeparator::DecimalSeparator(std::string separator) : value_(std::move(separator)), outer_(innermostSeparator)
+i16 ParseInteger(std::string_view text, std::string_view separator)
 {
-    innermostSeparator = this;
-}
-
-DecimalSeparator::~DecimalSeparator() { innermostSeparator = outer_; }
-
-i16 ParseInteger(std::string_view text)
-{
-    const DecimalText d = readDecimal(text);
+    const DecimalText d = readDecimal(text, separator);
     if (d.digits.empty())
         return 0;
     // Any value of 10^5 or more is out of range whatever its digits.
@@ -232,9 +215,9 @@ bool exactSmall(const NumberParts& n, float& value)
 // ParseSingle for the texts nearly every cell and file holds, without allocating. Returns false
 // when the text needs the general path (too long, out of range); raises ConversionError for a
 // text that is not a number.
-bool parseSingleShort(std::string_view text, float& value)
+bool parseSingleShort(std::string_view text, std::string_view separator, float& value)
 {
-    const NumberParts n = scanNumber(text);
+    const NumberParts n = scanNumber(text, separator);
     if (exactSmall(n, value))
         return true;
     char buf[80];
@@ -349,14 +332,12 @@ inline bool plainSmall(std::string_view text, char sep, float& value)
 
 } // namespace
 
-float ParseSingle(std::string_view text) { return ParseSingle(text, decimalSeparator()); }
-
-float ParseSingle(std::string_view text, const std::string& separator)
+float ParseSingle(std::string_view text, std::string_view separator)
 {
     float fast = 0;
-    if ((separator.size() == 1 && plainSmall(text, separator[0], fast)) || parseSingleShort(text, fast))
+    if ((separator.size() == 1 && plainSmall(text, separator[0], fast)) || parseSingleShort(text, separator, fast))
         return fast;
-    const DecimalText d = readDecimal(text);
+    const DecimalText d = readDecimal(text, separator);
     float value = 0;
     const char* begin = d.plain.data();
     const char* end = begin + d.plain.size();
@@ -381,7 +362,7 @@ std::string FormatInteger(long long value)
     return std::string(buf, r.ptr);
 }
 
-std::string FormatSingle(float value)
+std::string FormatSingle(float value, std::string_view sep)
 {
     if (value == 0.0f)
         return "0";
@@ -415,7 +396,6 @@ std::string FormatSingle(float value)
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 
-    const std::string& sep = decimalSeparator();
     std::string out;
     if (negative)
         out.push_back('-');
@@ -450,12 +430,12 @@ std::string FormatSingle(float value)
     return out;
 }
 
-std::string FormatTenth(long long n)
+std::string FormatTenth(long long n, std::string_view separator)
 {
     const double tenth = static_cast<double>(n) / 10.0;
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, tenth, std::chars_format::fixed);
-    return withSeparator(std::string(buf, r.ptr));
+    return withSeparator(std::string(buf, r.ptr), separator);
 }
 
 } // namespace quenta

@@ -9,34 +9,14 @@ namespace quenta {
 
 namespace {
 
-thread_local AllocationFailures* innermostFailures = nullptr;
-
 bool isPowerOfTwo(std::size_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 } // namespace
-
-AllocationFailures::AllocationFailures(int k) : left_(k < 0 ? 0 : k), outer_(innermostFailures)
-{
-    innermostFailures = this;
-}
-
-AllocationFailures::~AllocationFailures() { innermostFailures = outer_; }
-
-// Every allocation of the working arrays passes here first.
-void AllocationFailures::count()
-{
-    if (!innermostFailures)
-        return;
-    if (innermostFailures->left_ == 0)
-        throw MemoryError("not enough memory (injected)");
-    --innermostFailures->left_;
-}
 
 void Matrix::allocate(int n)
 {
     if (n < 0)
         throw SubscriptError("negative matrix order");
-    AllocationFailures::count();
     // Columns 0..n of rows 0..n. The column stride is rounded up to whole 64-byte lines and kept
     // off powers of two, so that walking along a row does not hit the same cache sets.
     std::size_t stride = (static_cast<std::size_t>(n) + 1 + 15) / 16 * 16 + 16;
@@ -67,7 +47,6 @@ void allocate(std::vector<float>& v, int n, bool keep)
 {
     if (n < 0)
         throw SubscriptError("negative array bound");
-    AllocationFailures::count();
     const std::size_t size = static_cast<std::size_t>(n) + 1;
     try {
         if (keep) {
@@ -80,6 +59,33 @@ void allocate(std::vector<float>& v, int n, bool keep)
     } catch (const std::length_error&) {
         throw MemoryError("not enough memory for an array");
     }
+}
+
+namespace {
+
+// One allocation of a working array against the budget; an order that is no order fails in the
+// allocation itself, without spending any.
+void spend(int& left, int n)
+{
+    if (n < 0 || left < 0)
+        return;
+    if (left == 0)
+        throw MemoryError("not enough memory (injected)");
+    --left;
+}
+
+} // namespace
+
+void WorkingState::allocate(std::vector<float>& v, int n, bool keep)
+{
+    spend(allocationsLeft, n);
+    quenta::allocate(v, n, keep);
+}
+
+void WorkingState::allocate(Matrix& a, int n)
+{
+    spend(allocationsLeft, n);
+    a.allocate(n);
 }
 
 void WorkingState::loadMessages()

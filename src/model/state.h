@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/int16.h"
+#include "model/numbers.h"
 
 namespace quenta {
 
@@ -40,23 +41,6 @@ private:
 // new entries zero). Raises MemoryError when the memory cannot be had, and SubscriptError when
 // n is negative.
 void allocate(std::vector<float>& v, int n, bool keep = false);
-
-// Lets tests make allocations fail, since Linux rarely refuses one outright: while the object
-// lives, the next k allocations of the working arrays on this thread succeed and every later one
-// raises MemoryError.
-class AllocationFailures {
-public:
-    explicit AllocationFailures(int k);
-    ~AllocationFailures();
-    AllocationFailures(const AllocationFailures&) = delete;
-    AllocationFailures& operator=(const AllocationFailures&) = delete;
-    // Counts one allocation against the innermost live object; MemoryError once its k are used.
-    static void count();
-
-private:
-    int left_;
-    AllocationFailures* outer_;
-};
 
 // The values of StorageMode.
 constexpr i16 InMemory = 1;    // the system lives in the grid and in A, B
@@ -95,6 +79,17 @@ struct WorkingState {
 
     // The full path the file dialog chose last; shared by Open, Save and Connect.
     QString CD_FileName;
+
+    // The user's decimal separator, for every number text a command reads or writes, on
+    // whichever thread it runs.
+    std::string separator = system_decimal_separator();
+
+    // How many more allocations of the working arrays succeed before one raises MemoryError;
+    // no limit when negative. Tests set it, since Linux rarely refuses an allocation outright.
+    int allocationsLeft = -1;
+    // allocate() and Matrix::allocate() for the working arrays, counted against allocationsLeft.
+    void allocate(std::vector<float>& v, int n, bool keep = false);
+    void allocate(Matrix& a, int n);
 
     // Stores the six message texts.
     void loadMessages();

@@ -47,7 +47,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
     try {
         std::vector<std::string_view> y;
         std::vector<float> row;
-        const std::string& separator = decimalSeparator();
+        const std::string& separator = s.separator;
         std::string_view line;
         i16 m = 0;
         std::int32_t i = 1;
@@ -93,7 +93,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
             throw FileError("the file ends before the last equation");
         reader->close();
         writer->close();
-        allocate(x, s.N);
+        s.allocate(x, s.N);
     } catch (const WriteError&) {
         writeFailed = true;
     } catch (const std::exception&) {
@@ -160,14 +160,14 @@ void Connect_Load(Form& f, const QString& path)
         // Whatever the loader reports (it has shown its message), the command goes on with the N
         // and the X it left.
         connect_to_file(f, path, s.X, std::move(claim));
-        allocate(s.R, s.N);
-        allocate(s.ColNorm2, s.N);
+        s.allocate(s.R, s.N);
+        s.allocate(s.ColNorm2, s.N);
         s.StorageMode = FileBacked;
         f.controls.setEnabled(Control::cmdSolution, true);
         f.controls.setEnabled(Control::cmdIter, true);
         f.controls.setText(Control::txtN, FormatInteger(s.N));
-        f.controls.setText(Control::txtEps, FormatTenth(s.N));
-        f.grid.fill_x(s.N, s.X);
+        f.controls.setText(Control::txtEps, FormatTenth(s.N, s.separator));
+        f.grid.fill_x(s.N, s.X, s.separator);
         s.iter = 1;
         s.accuracy.clear();
     } catch (const std::exception&) {

@@ -137,7 +137,8 @@ template <class Source> void residual(WorkingState& s, Source& src)
         // Every row's chain runs over j in order, but the rows advance together, column by column,
         // so that the matrix is read along its columns. The sums go to a work vector first; from
         // the first row whose chain failed on, the rows are done exactly.
-        float* t = kernels::work_buffer(rows);
+        std::vector<float> sums = kernels::work_vector(rows);
+        float* t = sums.data();
         src.need(N + 1);
         const float* b = src.column(N + 1);
         for (std::size_t k = 0; k < rows; ++k)
@@ -223,7 +224,7 @@ void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFi
         float& x = element(s.X, i);
         x = fadd(sv, x);
         if (showFirst)
-            grid.setText(i, cell, FormatSingle(x));
+            grid.setText(i, cell, FormatSingle(x, s.separator));
         float er = 0, snext = 0;
         bool chained = false;
         if (!fast) {
@@ -238,7 +239,7 @@ void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFi
             }
         }
         if (!showFirst)
-            grid.setText(i, cell, FormatSingle(x));
+            grid.setText(i, cell, FormatSingle(x, s.separator));
         if (o.progress && i % 64 == 0)
             o.progress();
         if (i < N)

@@ -188,19 +188,15 @@ bool update(const float* in, float* out, const float* a, float s, std::size_t n,
     return update_exact(in, out, a, s, nullptr, n, er, unused);
 }
 
-float* work_buffer(std::size_t n)
+std::vector<float> work_vector(std::size_t n)
 {
-    thread_local std::vector<float> buffer;
-    if (buffer.size() < n) {
-        try {
-            buffer.resize(n);
-        } catch (const std::bad_alloc&) {
-            throw MemoryError("not enough memory for a work vector");
-        } catch (const std::length_error&) {
-            throw MemoryError("not enough memory for a work vector");
-        }
+    try {
+        return std::vector<float>(n);
+    } catch (const std::bad_alloc&) {
+        throw MemoryError("not enough memory for a work vector");
+    } catch (const std::length_error&) {
+        throw MemoryError("not enough memory for a work vector");
     }
-    return buffer.data();
 }
 
 std::size_t first_nonfinite(const float* v, std::size_t n)

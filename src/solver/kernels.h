@@ -6,6 +6,7 @@
 // operation by redoing that piece of work in the checked order. A non-finite partial sum of a
 // chain stays non-finite to its end, so the final value tells whether any link failed.
 #include <cstddef>
+#include <vector>
 
 namespace quenta {
 
@@ -22,9 +23,8 @@ void square_chain4(const float* a0, const float* a1, const float* a2, const floa
 // positive out[k], or +0 when none is. out may equal in. False when some out[k] is not finite.
 bool update(const float* in, float* out, const float* a, float s, std::size_t n, float& er);
 
-// A work vector of at least n floats, kept by the calling thread for the next call (its contents
-// are not kept). MemoryError when it cannot be had.
-float* work_buffer(std::size_t n);
+// A work vector of n floats for one routine. MemoryError when it cannot be had.
+std::vector<float> work_vector(std::size_t n);
 
 // Index of the first non-finite element of v[0..n), or n when all are finite.
 std::size_t first_nonfinite(const float* v, std::size_t n);
@@ -65,7 +65,7 @@ private:
 // after settle(), and when the object goes (also when a failure unwinds).
 class SweepResidual {
 public:
-    SweepResidual(float* R, std::size_t n) : R_(R), other_(kernels::work_buffer(n)), cur_(R), n_(n) {}
+    SweepResidual(float* R, std::size_t n) : R_(R), work_(kernels::work_vector(n)), other_(work_.data()), cur_(R), n_(n) {}
     SweepResidual(const SweepResidual&) = delete;
     SweepResidual& operator=(const SweepResidual&) = delete;
     ~SweepResidual() { settle(); }
@@ -78,6 +78,7 @@ public:
 
 private:
     float* R_;
+    std::vector<float> work_;
     float* other_;
     float* cur_;
     std::size_t n_;

@@ -49,11 +49,11 @@ private:
 
 // txtTime: the seconds since `start`. The clock readings stay integers; only their difference is
 // converted.
-void show_duration(Controls& c, Clock::time_point start)
+void show_duration(Controls& c, Clock::time_point start, std::string_view separator)
 {
     const Clock::duration elapsed = Clock::now() - start;
     const double seconds = std::chrono::duration<double>(elapsed).count();
-    c.setText(Control::txtTime, FormatSingle(static_cast<float>(seconds)));
+    c.setText(Control::txtTime, FormatSingle(static_cast<float>(seconds), separator));
 }
 
 bool in_memory(const WorkingState& s) { return s.StorageMode == InMemory; }
@@ -79,11 +79,11 @@ bool build_from_grid(Form& f)
 {
     WorkingState& s = f.state;
     try {
-        allocate(s.R, s.N);
-        allocate(s.ColNorm2, s.N);
-        s.A.allocate(s.N);
-        allocate(s.B, s.N);
-        allocate(s.X, s.N, true);
+        s.allocate(s.R, s.N);
+        s.allocate(s.ColNorm2, s.N);
+        s.allocate(s.A, s.N);
+        s.allocate(s.B, s.N);
+        s.allocate(s.X, s.N, true);
     } catch (const QuentaError&) {  // allocate() reports a refused allocation as MemoryError
         f.user.message(s.msgNoMemory);
         return false;
@@ -100,9 +100,9 @@ bool build_from_grid(Form& f)
 // File-backed mode: fresh R and ColNorm2, X kept.
 void allocate_file_arrays(WorkingState& s)
 {
-    allocate(s.R, s.N);
-    allocate(s.ColNorm2, s.N);
-    allocate(s.X, s.N, true);
+    s.allocate(s.R, s.N);
+    s.allocate(s.ColNorm2, s.N);
+    s.allocate(s.X, s.N, true);
 }
 
 using Sweep = std::function<void(const SweepOptions&)>;
@@ -145,7 +145,7 @@ void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
     float previous = 0;
     while (!f.controls.stopRequested()) {
         const bool stopped = sweep_part(f, sweep, progress);
-        f.controls.setText(Control::txtEr, FormatSingle(s.er));
+        f.controls.setText(Control::txtEr, FormatSingle(s.er, s.separator));
         if (stopped)
             return;
         s.iter = add16(s.iter, 1);
@@ -166,9 +166,9 @@ void load_grid(WorkingState& s, const SystemGrid& grid)
     const int N = s.N;
     for (int i = 1; i <= N; ++i) {
         for (int j = 1; j <= N; ++j)
-            s.A(i, j) = ParseSingle(grid.text(i, aColumn(j)));
-        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, bColumn(s.N)));
-        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, xColumn(s.N)));
+            s.A(i, j) = ParseSingle(grid.text(i, aColumn(j)), s.separator);
+        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, bColumn(s.N)), s.separator);
+        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, xColumn(s.N)), s.separator);
     }
 }
 
@@ -180,7 +180,7 @@ void cmdSolution_Click(Form& f)
         return;
     float eps;
     try {
-        eps = ParseSingle(c.text(Control::txtEps));
+        eps = ParseSingle(c.text(Control::txtEps), s.separator);
     } catch (const QuentaError&) {  // not a number, or beyond the float range
         f.user.message(s.msgFormat);
         return;
@@ -221,7 +221,7 @@ void cmdSolution_Click(Form& f)
             return;
         }
     }
-    show_duration(c, start);
+    show_duration(c, start, s.separator);
 }
 
 void cmdIter_Click(Form& f)
@@ -247,7 +247,7 @@ void cmdIter_Click(Form& f)
                 NormA(s, f.user);
             }
             stopped = sweep_part(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
-            c.setText(Control::txtEr, FormatSingle(s.er));
+            c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
         } else if (file_backed(s)) {
             try {
                 if (s.iter == 1) {
@@ -258,7 +258,7 @@ void cmdIter_Click(Form& f)
                 }
                 ScratchReader file(f.dir.scratch());
                 stopped = sweep_part(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
-                c.setText(Control::txtEr, FormatSingle(s.er));
+                c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
             } catch (const FileError&) {
                 f.user.message(s.msgBadFile);
                 return;
@@ -273,7 +273,7 @@ void cmdIter_Click(Form& f)
     } catch (const std::bad_alloc&) {
         return;
     }
-    show_duration(c, start);
+    show_duration(c, start, s.separator);
 }
 
 } // namespace quenta

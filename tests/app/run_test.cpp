@@ -67,7 +67,7 @@ TEST(SolveRun, StopThenContinueMatchesAnUninterruptedRun)
         EXPECT_EQ(stopped.w().control(Control::cmdSolution)->property("text").toString(), "Find  solution");
         EXPECT_TRUE(stopped.w().control(Control::cmdN)->isEnabled());
         EXPECT_FALSE(stopped.text(Control::txtTime).empty());
-        EXPECT_EQ(stopped.text(Control::txtEr), FormatSingle(stopped.state().er));
+        EXPECT_EQ(stopped.text(Control::txtEr), FormatSingle(stopped.state().er, "."));
         ASSERT_GE(stopped.state().iter, 2);
         stopped.click(Control::cmdIter, 2);
         const int sweeps = stopped.state().iter - 1;
@@ -123,7 +123,7 @@ TEST(SolveRun, StoppedOpenChangesNothingStoppedConnectRefusesTheSolve)
             for (int c = 0; c < app.w().grid().cols(); ++c)
                 t.push_back(app.shown(r, c));
         for (float x : app.state().X)
-            t.push_back(FormatSingle(x));
+            t.push_back(FormatSingle(x, "."));
         return t;
     };
     choose("Open", "two.txt");

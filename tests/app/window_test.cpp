@@ -68,8 +68,9 @@ TEST(MainWindow, StartUpStateAndSamplesOnTheFirstStartOnly)
         EXPECT_EQ(app.dir.read("data/sample1.txt"), sample1);
         EXPECT_TRUE(app.user.messages.empty());
     }
-    DecimalSeparator comma(",");  // a comma locale starts with its own separator
+    QLocale::setDefault(QLocale(QLocale::German));  // a comma locale starts with its own separator
     Started app(emptyDataFolder);
+    QLocale::setDefault(QLocale::c());
     EXPECT_TRUE(QDir(app.dir.file("data")).isEmpty());
     EXPECT_EQ(app.state().N, 0);
     EXPECT_EQ(app.text(Control::txtEps), "0,5");

@@ -7,6 +7,7 @@
 //                                     chooses File > Open and cancels the dialog.
 #include <QCoreApplication>
 #include <QDir>
+#include <QLocale>
 #include <cstring>
 #include <grp.h>
 #include <iostream>
@@ -29,7 +30,7 @@ int main(int argc, char** argv)
         return 2;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quenta"));
-    const DecimalSeparator point(".");
+    QLocale::setDefault(QLocale::c());
     const bool connect = argc == 4 && std::strcmp(argv[1], "connect") == 0;
     const ProgramDir dir = connect ? ProgramDir(argv[2]) : ProgramDir::locate(QCoreApplication::applicationDirPath());
     testing::FakeForm f(dir);

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QLocale>
 #include <gtest/gtest.h>
 
 #include "model/numbers.h"
@@ -7,6 +8,6 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const quenta::DecimalSeparator point(".");
+    QLocale::setDefault(QLocale::c());  // number texts with "." whatever the machine's locale
     return RUN_ALL_TESTS();
 }

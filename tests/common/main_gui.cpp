@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLocale>
 #include <gtest/gtest.h>
 
 #include "model/numbers.h"
@@ -8,6 +9,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const quenta::DecimalSeparator point(".");
+    QLocale::setDefault(QLocale::c());  // number texts with "." whatever the machine's locale
     return RUN_ALL_TESTS();
 }

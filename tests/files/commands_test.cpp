@@ -50,9 +50,7 @@ TEST(Open, FailuresAndWhatTheyLeave)
         e.state.iter = 5;
         e.state.CD_FileName = e.data("before.txt");
         c.setup(e);
-        std::optional<AllocationFailures> failures;
-        if (c.allocations >= 0)
-            failures.emplace(c.allocations);
+        e.state.allocationsLeft = c.allocations;
         Open_Click(e.form);
         EXPECT_EQ(e.user.messages, e.msgs(c.msgs)) << c.summary;
         EXPECT_EQ(e.summary(), c.summary);
@@ -125,7 +123,7 @@ TEST(Save, WhatIsWrittenAndSaid)
              e.state.scratch = ScratchClaim::take(e.form.dir.scratchLock());
              QFile::remove(e.form.dir.scratchLock());  // held all the same, and out of the listing
              e.state.CD_FileName = e.data("big/sys.txt");
-             e.grid.fill_x(2, std::vector<float>{0, 0.25f, -3});
+             e.grid.fill_x(2, std::vector<float>{0, 0.25f, -3}, ".");
          }, "data/sys.txt", {},
          " | data/big/sys.txt=1 2 3\r\n4 5 6\r\n ; data/solutions/big/sys.txt=0.25 -3 \r\n | data/big/sys.txt"},
         {[](FilesEnv& e) { e.state.N = 0; e.grid.fill_data(0); }, "data/z.txt", {},  // an empty system, one empty line
@@ -166,7 +164,7 @@ TEST(Save, ADiskThatFillsLeavesTheOldFileWhole)
             if (fileBacked)
                 e.state.scratch = ScratchClaim::take(e.form.dir.scratchLock());
              QFile::remove(e.form.dir.scratchLock());  // held all the same, and out of the listing
-            fileBacked ? e.grid.fill_x(2, {0, 1, 2}) : e.grid.fill_data(2);
+            fileBacked ? e.grid.fill_x(2, {0, 1, 2}, ".") : e.grid.fill_data(2);
             e.grid.setText(1, 1, std::string(size, '7'));
             if (!fileBacked)
                 e.user.files = {e.data("sys.txt")};

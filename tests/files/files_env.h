@@ -63,7 +63,7 @@ struct FilesEnv {
         auto list = [](const std::vector<float>& v) {
             std::string s;
             for (float f : v)
-                s += (s.empty() ? "" : ",") + FormatSingle(f);
+                s += (s.empty() ? "" : ",") + FormatSingle(f, ".");
             return "[" + s + "]";
         };
         std::string on;

@@ -79,7 +79,7 @@ TEST(GetSolution, ReadsWithTheUsersDecimalSeparator)
     e.state.N = 2;
     e.dir.write("data/solutions/s.txt", "0,5 2\r\n");
     std::vector<float> x;
-    DecimalSeparator comma(",");
+    e.state.separator = ",";
     get_solution(e.form, e.data("s.txt"), x);
     EXPECT_EQ(x, (std::vector<float>{0, 0.5f, 2}));
     EXPECT_TRUE(e.user.messages.empty());

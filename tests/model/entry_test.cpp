@@ -111,14 +111,14 @@ TEST_F(Entry, AcceptAAndBWriteTheTextAsTypedOrRefuseIt)
         expectRefused([&] { acceptB(i, "1"); }, std::to_string(i));
     for (auto [i, j] : {std::pair{"x", "1"}, {"1", "99999"}})
         expectRefused([&] { set(Control::txtIndex0, i); set(Control::txtIndex1, j); cmdA_Click(f.form); }, i);
-    DecimalSeparator comma(",");  // the user's separator
+    f.state.separator = ",";  // the user's
     acceptA(1, 1, "1,5"); acceptB(1, "-0,25E1");
     EXPECT_EQ(f.grid.text(1, 1), "1,5");
     EXPECT_EQ(f.grid.text(1, 7), "-0,25E1");
     expectRefused([&] { acceptA(1, 2, "1.5"); }, "1.5");
     // While the approximation alone is shown, as after Connect, nothing can be entered.
     f.state.StorageMode = i16{2};
-    f.grid.fill_x(3, {0.0f, 1.0f, 2.0f, 3.0f});
+    f.grid.fill_x(3, {0.0f, 1.0f, 2.0f, 3.0f}, ".");
     expectRefused([&] { acceptA(1, 1, "5"); }, "A");
     expectRefused([&] { acceptB(1, "5"); }, "B");
     EXPECT_EQ(f.grid.text(1, 1), "1");

@@ -99,20 +99,20 @@ TEST(Grid, FileBackedLayout)
     SystemGrid g;
     g.fill_data(2);
     g.setText(1, 1, "8");
-    EXPECT_THROW(g.fill_x(3, std::vector<float>(3, 1.0f)), SubscriptError);  // X too short: untouched
+    EXPECT_THROW(g.fill_x(3, std::vector<float>(3, 1.0f), "."), SubscriptError);  // X too short: untouched
     EXPECT_FALSE(g.fileBackedLayout());
     EXPECT_EQ(g.rows(), 3);
     EXPECT_EQ(rowTexts(g, 1), (Row{"", "8", "*x(1)+", "a(1,2)", "*x(2)=", "b(1)", "", "0"}));
 
     g.setText(1, 0, "stale");
-    g.fill_x(3, {99.0f, 1.0f / 3.0f, -2.0f, 12345678.0f});
+    g.fill_x(3, {99.0f, 1.0f / 3.0f, -2.0f, 12345678.0f}, ".");
     EXPECT_TRUE(g.fileBackedLayout());
     EXPECT_EQ(g.rows(), 4);
     EXPECT_EQ(rowTexts(g, 0), (Row{"Solution", ""}));
     EXPECT_EQ(rowTexts(g, 1), (Row{"X(1)=", "0.3333333"}));
     EXPECT_EQ(rowTexts(g, 2), (Row{"X(2)=", "-2"}));
     EXPECT_EQ(rowTexts(g, 3), (Row{"X(3)=", "1.234568E+07"}));
-    g.fill_x(0, {0.0f});
+    g.fill_x(0, {0.0f}, ".");
     EXPECT_EQ(g.rows(), 1);
     EXPECT_EQ(rowTexts(g, 0), (Row{"Solution", ""}));
     g.fill_data(2);
@@ -132,7 +132,7 @@ TEST(Grid, WrittenTextsReadBackThroughRewritesInAnyOrder)
     std::mt19937 rng(7);
     std::map<std::pair<int, int>, std::string> written;
     const auto write = [&](int r, int c) {
-        const std::string t = rng() % 3 ? FormatSingle(float(rng())) : std::string(1 + rng() % 300, 'w');
+        const std::string t = rng() % 3 ? FormatSingle(float(rng()), ".") : std::string(1 + rng() % 300, 'w');
         g.setText(r, c, written[{r, c}] = t);
     };
     const auto expected = [&](int r, int c) { return written.count({r, c}) ? written[{r, c}] : fresh.text(r, c); };
@@ -179,7 +179,7 @@ TEST(GridModel, TheViewIsToldOfEveryChange)
     g.endBulk();
     EXPECT_EQ(headers.back(), std::tuple(Qt::Horizontal, 2, 2));
     EXPECT_EQ(changed, std::vector<QModelIndex>{g.index(1, 2)});  // the bulk wrote no cell
-    g.fill_x(3, std::vector<float>(4, 0.5f));
+    g.fill_x(3, std::vector<float>(4, 0.5f), ".");
     g.setRows(4);
     g.setCols(1);
     g.clear();

@@ -26,7 +26,6 @@ protected:
     }
     void TearDown() override { uselocale(saved_); }
     locale_t saved_{};
-    DecimalSeparator point{"."};
 };
 
 TEST_F(Numbers, ParseIntegerRoundsTheDecimalValueTiesToEven)
@@ -39,9 +38,9 @@ TEST_F(Numbers, ParseIntegerRoundsTheDecimalValueTiesToEven)
         {"2.50000000000000000001", 3}, {"2.49999999999999999999", 2},
         {"32767", 32767}, {"-32768", -32768}, {"32767.4", 32767}, {"-32768.5", -32768}, {"3276.7e1", 32767}};
     for (auto [text, value] : cases)
-        EXPECT_EQ(ParseInteger(text), value) << '"' << text << '"';
+        EXPECT_EQ(ParseInteger(text, "."), value) << '"' << text << '"';
     for (const char* text : {"40000", "32768", "32767.5", "-32769", "-32768.6", "1e5", "1e999999999999999999"})
-        EXPECT_THROW(ParseInteger(text), OverflowError) << '"' << text << '"';
+        EXPECT_THROW(ParseInteger(text, "."), OverflowError) << '"' << text << '"';
 }
 
 TEST_F(Numbers, ParsersRefuseWhatIsNotADecimalNumber)
@@ -49,8 +48,8 @@ TEST_F(Numbers, ParsersRefuseWhatIsNotADecimalNumber)
     for (const char* text : {"", "   ", "abc", "inf", "-inf", "infinity", "nan", "NaN", "0x10", "0X1A", "1e",
                              "1e+", "e5", "+", "-", ".", "1.2.3", "1 000", "1,5", "--1", "+-1", "5a", "a(1,2)",
                              "1d3", "1e5.5"}) {
-        EXPECT_THROW(ParseInteger(text), ConversionError) << '"' << text << '"';
-        EXPECT_THROW(ParseSingle(text), ConversionError) << '"' << text << '"';
+        EXPECT_THROW(ParseInteger(text, "."), ConversionError) << '"' << text << '"';
+        EXPECT_THROW(ParseSingle(text, "."), ConversionError) << '"' << text << '"';
     }
 }
 
@@ -62,9 +61,9 @@ TEST_F(Numbers, ParseSingleBeyondTheRandomTexts)
         {"  +2.5e3 ", 2500.0f}, {"0.333333333333333333333333333333", 1.0f / 3.0f}, {"1e-99999999999999999999", 0.0f},
         {"3.4028235e38", FLT_MAX}};
     for (auto [text, value] : cases)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(ParseSingle(text)), std::bit_cast<std::uint32_t>(value)) << text;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(ParseSingle(text, ".")), std::bit_cast<std::uint32_t>(value)) << text;
     for (const char* text : {"3.4028236e38", "1e99999999999999999999", "340282356779733661637539395458142568448"})
-        EXPECT_THROW(ParseSingle(text), OverflowError) << '"' << text << '"';
+        EXPECT_THROW(ParseSingle(text, "."), OverflowError) << '"' << text << '"';
 }
 
 TEST_F(Numbers, ParseSingleAgreesWithStrtofOnRandomTexts)
@@ -82,9 +81,9 @@ TEST_F(Numbers, ParseSingleAgreesWithStrtofOnRandomTexts)
             text += "e" + std::to_string(shortText ? static_cast<int>(rng() % 25) - 12 : static_cast<int>(rng() % 100) - 60);
         const float expected = std::strtof(text.c_str(), nullptr);
         if (std::isinf(expected)) {
-            ASSERT_THROW(ParseSingle(text), OverflowError) << text;
+            ASSERT_THROW(ParseSingle(text, "."), OverflowError) << text;
         } else {
-            ASSERT_EQ(std::bit_cast<std::uint32_t>(ParseSingle(text)), std::bit_cast<std::uint32_t>(expected)) << text;
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(ParseSingle(text, ".")), std::bit_cast<std::uint32_t>(expected)) << text;
         }
     }
 }
@@ -92,11 +91,11 @@ TEST_F(Numbers, ParseSingleAgreesWithStrtofOnRandomTexts)
 // Zero, which the random floats below skip, and the integer and tenth forms.
 TEST_F(Numbers, FormatZeroIntegersAndTenths)
 {
-    EXPECT_EQ(FormatSingle(0.0f), "0");
-    EXPECT_EQ(FormatSingle(-0.0f), "0");
+    EXPECT_EQ(FormatSingle(0.0f, "."), "0");
+    EXPECT_EQ(FormatSingle(-0.0f, "."), "0");
     EXPECT_EQ(FormatInteger(-32768), "-32768");
     for (auto [n, text] : {std::pair{4LL, "0.4"}, {16, "1.6"}, {0, "0"}, {100, "10"}, {-1, "-0.1"}, {16381, "1638.1"}})
-        EXPECT_EQ(FormatTenth(n), text) << n;
+        EXPECT_EQ(FormatTenth(n, "."), text) << n;
 }
 
 TEST_F(Numbers, FormatSingleAgreesWithPrintfOnRandomFloats)
@@ -109,7 +108,7 @@ TEST_F(Numbers, FormatSingleAgreesWithPrintfOnRandomFloats)
             continue;
         ++checked;
         std::snprintf(buf, sizeof buf, "%.7G", static_cast<double>(v));
-        ASSERT_EQ(FormatSingle(v), buf) << "bits " << std::bit_cast<std::uint32_t>(v);
+        ASSERT_EQ(FormatSingle(v, "."), buf) << "bits " << std::bit_cast<std::uint32_t>(v);
     }
 }
 
@@ -117,16 +116,14 @@ TEST_F(Numbers, FormatSingleAgreesWithPrintfOnRandomFloats)
 // used throughout the entry and file tests.
 TEST_F(Numbers, TheUsersSeparatorInBothDirections)
 {
-    {
-        DecimalSeparator arabic("\xd9\xab");
-        EXPECT_EQ(ParseSingle(" -2\xd9\xab" "5E-1 "), -0.25f);
-        EXPECT_EQ(ParseInteger("4\xd9\xab" "51"), 5);
-        EXPECT_THROW(ParseSingle("1.5"), ConversionError);
-        EXPECT_THROW(ParseSingle("1\xd9" "5"), ConversionError);  // half a separator
-        EXPECT_EQ(FormatSingle(12345678.0f), "1\xd9\xab" "234568E+07");
-        EXPECT_EQ(FormatTenth(256), "25\xd9\xab" "6");
-    }
-    EXPECT_EQ(decimalSeparator(), ".");  // the outer one again
+    const char* arabic = "\xd9\xab";
+    EXPECT_EQ(ParseSingle(" -2\xd9\xab" "5E-1 ", arabic), -0.25f);
+    EXPECT_EQ(ParseSingle("12345678\xd9\xab" "9", arabic), 12345679.0f);  // beyond the short path
+    EXPECT_EQ(ParseInteger("4\xd9\xab" "51", arabic), 5);
+    EXPECT_THROW(ParseSingle("1.5", arabic), ConversionError);
+    EXPECT_THROW(ParseSingle("1\xd9" "5", arabic), ConversionError);  // half a separator
+    EXPECT_EQ(FormatSingle(12345678.0f, arabic), "1\xd9\xab" "234568E+07");
+    EXPECT_EQ(FormatTenth(256, arabic), "25\xd9\xab" "6");
 }
 
 TEST(Int16, HelpersRaiseOutsideTheRange)

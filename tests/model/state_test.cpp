@@ -20,13 +20,13 @@ TEST(WorkingArrays, VectorsKeepOrClearAndInjectedFailuresLeaveThemAsTheyWere)
     EXPECT_THROW(allocate(v, -1), SubscriptError);
     v[1] = 4.0f;
     Matrix a;
-    {
-        AllocationFailures two(2);
-        a.allocate(3);
-        allocate(v, 3, true);
-        EXPECT_THROW(allocate(v, 8), MemoryError);
-        EXPECT_THROW(a.allocate(8), MemoryError);
-    }
+    WorkingState s;
+    s.allocationsLeft = 2;
+    s.allocate(a, 3);
+    EXPECT_THROW(s.allocate(v, -1), SubscriptError);  // costs nothing
+    s.allocate(v, 3, true);
+    EXPECT_THROW(s.allocate(v, 8), MemoryError);
+    EXPECT_THROW(s.allocate(a, 8), MemoryError);
     EXPECT_EQ(v, (std::vector<float>{0, 4, 0, 0}));
     EXPECT_EQ(a.order(), 3);
 }

@@ -156,7 +156,7 @@ TEST_F(SweepProperty, FastRoutinesMatchThePlainMethodInBothModes)
             // in-memory one has not.
             for (std::size_t i = 1; memory.size() > 2 && i <= std::size_t(n); ++i) {
                 const Snapshot &m = memory.back(), &before = memory[memory.size() - 2];
-                const std::string shown = FormatSingle(m.X[i]);
+                const std::string shown = FormatSingle(m.X[i], ".");
                 cellOrderShows += m.failure == "arithmetic" && reference::bits({m.X[i]}) != reference::bits({before.X[i]}) &&
                                   m.cells[i - 1] != shown && file.back().cells[i - 1] == shown;
             }

@@ -23,14 +23,14 @@ void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file,
     if (file) {
         reference::write_scratch(dir.file("data.sle"), sys, keep);
         reference::claim_scratch(f.state, dir.path());
-        return f.grid.fill_x(f.state.N, f.state.X);
+        return f.grid.fill_x(f.state.N, f.state.X, ".");
     }
     f.grid.fill_data(f.state.N);
     for (int i = 1; i <= sys.n; ++i)
         for (int j = 1; j <= sys.n + 2; ++j) {
             const float x = sys.x[std::size_t(i - 1)];
             if (j <= sys.n + 1 || x != 0)
-                f.grid.setText(i, 2 * j - 1, FormatSingle(j > sys.n + 1 ? x : sys.at(i, j)));
+                f.grid.setText(i, 2 * j - 1, FormatSingle(j > sys.n + 1 ? x : sys.at(i, j), "."));
         }
 }
 
@@ -84,9 +84,9 @@ TEST_P(SolveCommands, RunsOfClicks)
         EXPECT_EQ(f.state.N ? solution(1) + " " + solution(2) : " ", std::string(c.x1) + " " + c.x2);
         EXPECT_EQ(f.state.iter, c.iter);
         if (c.find) {
-            EXPECT_EQ(f.state.eps, ParseSingle(c.eps));
+            EXPECT_EQ(f.state.eps, ParseSingle(c.eps, "."));
         }
-        const float seconds = ParseSingle(text(Control::txtTime));
+        const float seconds = ParseSingle(text(Control::txtTime), ".");
         EXPECT_TRUE(seconds >= 0.0f && seconds < 60.0f) << seconds;
         EXPECT_TRUE(f.user.messages.empty());
         EXPECT_FALSE(controls.busy());
@@ -133,11 +133,10 @@ TEST_P(SolveCommands, RunsThatEndEarly)
     const std::string zeroColumn = fileBacked() ? f.state.msgBadFile : "NoSolution";
     const std::string noMemory = fileBacked() ? "" : f.state.msgNoMemory;
     const auto noChecks = [] {};
-    std::optional<AllocationFailures> failures;
     const auto failAllocations = [&](int k) {
         setUp(triangular);
         f.state.iter = 4;
-        failures.emplace(k);
+        f.state.allocationsLeft = k;
     };
     const Case cases[] = {
         // The message, then the sweep fails after X(1) moved.
@@ -188,7 +187,7 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         const std::string er = text(Control::txtEr);
         for (bool find : c.clicks)
             find ? cmdSolution_Click(form) : cmdIter_Click(form);
-        failures.reset();
+        f.state.allocationsLeft = -1;
         EXPECT_EQ(f.user.messages, std::vector<std::string>(c.message.empty() ? 0 : c.clicks.size(), c.message));
         EXPECT_EQ(f.state.iter, c.iter);
         EXPECT_EQ(text(Control::txtEr), er);
@@ -208,7 +207,7 @@ TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
     cmdSolution_Click(form);
     EXPECT_EQ(f.state.iter, 32767);
     EXPECT_EQ(text(Control::txtTime), "old");
-    EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er));
+    EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er, "."));
     EXPECT_GT(f.state.er, 0.0f);
     EXPECT_TRUE(f.user.messages.empty());
 
@@ -217,7 +216,7 @@ TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
     cmdIter_Click(form);
     EXPECT_EQ(f.state.iter, 32767);
     EXPECT_NE(f.state.er, before);
-    EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er));
+    EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er, "."));
     EXPECT_EQ(text(Control::txtTime), "old");
 }
 
