@@ -3,25 +3,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStringList>
 #include <QThread>
 #include <exception>
 
 #include "files/samples.h"
 #include "model/errors.h"
+#include "model/messages.h"
 #include "model/numbers.h"
 
 namespace quenta {
-
-std::string no_data_folder_message(const ProgramDir& dir)
-{
-    QStringList folders;
-    for (const QString& folder : dir.tried())
-        folders.append(QDir::toNativeSeparators(folder));
-    return (QStringLiteral(" Quenta cannot create its data folder in ") + folders.join(QStringLiteral(" or in ")) +
-            QStringLiteral(". Open, Save and Connect will not work until one of these folders can be written."))
-        .toStdString();
-}
 
 void Form_Load(Form& f)
 {
@@ -47,9 +37,11 @@ void Form_Load(Form& f)
             try {
                 create_samples(f);
             } catch (const std::exception&) {
+                // Samples that cannot be written are missed, not reported: the window opens
+                // all the same, and Open shows what the folder holds.
             }
         } else {
-            f.user.message(no_data_folder_message(f.dir));
+            f.user.message(messages::noDataFolder(f.dir.tried()));
         }
     }
 

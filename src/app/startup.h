@@ -1,7 +1,5 @@
 #pragma once
 // Loading the main window and leaving the program.
-#include <string>
-
 #include "model/form.h"
 
 namespace quenta {
@@ -10,9 +8,6 @@ namespace quenta {
 // enabled state of the index fields and of the buttons that need a system, iter = 1, the data
 // folder (with the sample systems when it had to be created) and eps from txtEps.
 void Form_Load(Form& f);
-
-// What start-up says when none of the folders it tried can hold the data folder.
-std::string no_data_folder_message(const ProgramDir& dir);
 
 // File > Exit: closes every window of the program, the help window included, and leaves the
 // event loop. Nothing is asked and nothing is saved.

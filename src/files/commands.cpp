@@ -8,16 +8,10 @@
 #include "files/system_file.h"
 #include "files/text_writer.h"
 #include "model/errors.h"
+#include "model/messages.h"
 #include "model/numbers.h"
 
 namespace quenta {
-
-namespace {
-
-const char* const OutsideData =
-    " The approximation is kept only for systems inside the data folder; it was not saved.";
-
-} // namespace
 
 std::optional<QString> Open_Choose(Form& f)
 {
@@ -96,7 +90,7 @@ void Save_Click(Form& f)
         const QString system = s.CD_FileName;
         const std::optional<QString> rel = relative_name(f.dir, system);
         if (!rel) {
-            f.user.message(OutsideData);
+            f.user.message(messages::OutsideData);
             return;
         }
         const QString target = f.dir.solutions() + QLatin1Char('/') + *rel;
@@ -105,7 +99,7 @@ void Save_Click(Form& f)
             throw FileError("cannot make the solutions folder");
         save_solution(f, target);
     } catch (const std::exception&) {
-        f.user.message(save_failed_message(current));
+        f.user.message(messages::saveFailed(current));
     }
 }
 

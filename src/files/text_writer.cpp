@@ -6,11 +6,6 @@
 
 namespace quenta {
 
-std::string save_failed_message(const QString& path)
-{
-    return " Sorry, the file could not be saved." + path.toStdString();
-}
-
 // The file is opened unbuffered: QSaveFile's own buffer would be flushed at commit, and a
 // failure there (a full disk, a file size limit) is not reported by commit. Writing straight
 // through, every failed write is seen by the write that fails.

@@ -9,9 +9,6 @@
 
 namespace quenta {
 
-// The message a failed write shows, with the path run on behind it.
-std::string save_failed_message(const QString& path);
-
 class TextFileWriter {
 public:
     // FileError when the file cannot be created (a folder of that name, no such folder, no

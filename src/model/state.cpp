@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "model/errors.h"
+#include "model/messages.h"
 
 namespace quenta {
 
@@ -90,12 +91,12 @@ void WorkingState::allocate(Matrix& a, int n)
 
 void WorkingState::loadMessages()
 {
-    msgFormat = " Sorry, not correct format of the entered number.";
-    msgIncomplete = " Sorry, incorrect data or not all  data are available.";
-    msgBadFile = " Sorry, not correct data in the file.";
-    msgNoMemory = " Sorry, not enough memory. Please try the option-'Connect to' from the File Menu";
-    msgNoFile = " Sorry, there is no the file.";
-    msgReplace = "Such file exists. Do you want to replace the old file?";
+    msgFormat = messages::Format;
+    msgIncomplete = messages::Incomplete;
+    msgBadFile = messages::BadFile;
+    msgNoMemory = messages::NoMemory;
+    msgNoFile = messages::NoFile;
+    msgReplace = messages::Replace;
 }
 
 } // namespace quenta

@@ -11,17 +11,12 @@
 #include "files/system_file.h"
 #include "files/text_writer.h"
 #include "model/errors.h"
+#include "model/messages.h"
 #include "model/numbers.h"
 #include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
 
 namespace quenta {
-
-std::string scratch_in_use_message(const ProgramDir& dir)
-{
-    return " The scratch file " + QDir::toNativeSeparators(dir.scratch()).toStdString() +
-           " is in use by another Quenta window.";
-}
 
 LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x, std::shared_ptr<ScratchClaim> claim)
 {
@@ -33,7 +28,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
         reader.emplace(path);
         if (!claim && !(claim = ScratchClaim::take(f.dir.scratchLock()))) {
             reader.reset();
-            f.user.message(scratch_in_use_message(f.dir));
+            f.user.message(messages::scratchInUse(f.dir.scratch()));
             return LoadOutcome::Failed;
         }
         writer.emplace(f.dir.scratch());
@@ -113,7 +108,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
         // A half-written scratch file is of no use: its space goes back to the user's files.
         writer->discard();
         reader->close();
-        f.user.message(save_failed_message(f.dir.scratch()));
+        f.user.message(messages::saveFailed(f.dir.scratch()));
         return LoadOutcome::Failed;
     }
     try {
@@ -134,7 +129,7 @@ std::optional<QString> Connect_Choose(Form& f)
             return std::nullopt;  // no data folder: the command ends without a word
         return f.user.openFile(f.dir.data());  // nothing when cancelled: nothing changes
     } catch (const std::exception&) {
-        return std::nullopt;  // ends the command quietly
+        return std::nullopt;  // a failing dialog ends Connect without a message, as any failure before the loader
     }
 }
 
@@ -149,10 +144,11 @@ void Connect_Load(Form& f, const QString& path)
         try {
             claim = ScratchClaim::take(f.dir.scratchLock());
             if (!claim) {
-                f.user.message(scratch_in_use_message(f.dir));
+                f.user.message(messages::scratchInUse(f.dir.scratch()));
                 return;
             }
         } catch (const FileError&) {
+            // No lock file: the loader fails to open the scratch file beside it and says so.
         }
     }
     try {

@@ -26,7 +26,5 @@ void Connect_Load(Form& f, const QString& path);
 LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
                      std::shared_ptr<ScratchClaim> claim = nullptr);
 
-// What a Connect says when another window holds the scratch file.
-std::string scratch_in_use_message(const ProgramDir& dir);
 
 } // namespace quenta

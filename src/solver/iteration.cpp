@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/arith.h"
+#include "model/messages.h"
 #include "model/numbers.h"
 
 namespace quenta {
@@ -267,7 +268,7 @@ void NormA(WorkingState& s, UserDialogs& user)
 {
     MemoryColumns m(s);
     if (s.N > 0)
-        norms(s, m, user, "NoSolution");
+        norms(s, m, user, messages::NoSolution);
 }
 
 void NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user, const SweepOptions& o)

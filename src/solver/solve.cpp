@@ -129,7 +129,7 @@ bool sweep_part(Form& f, const Sweep& sweep, Progress& progress)
     s.sweepFrom = 1;
     try {
         sweep(o);
-    } catch (const Stopped&) {
+    } catch (const Stopped&) {  // the user's stop: no message, the next click finishes the sweep
         s.sweepFrom = done + 1;
         return true;
     }
@@ -201,9 +201,9 @@ void cmdSolution_Click(Form& f)
             NormA(s, f.user);
             sweep_until_done(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
         } catch (const QuentaError&) {
-            return;  // a failed sweep ends the run silently; what it stored stays
+            return;  // an arithmetic failure in the sweep ends the run silently; what it stored stays
         } catch (const std::bad_alloc&) {
-            return;
+            return;  // the same silent end for memory the sweep could not get
         }
     } else if (file_backed(s)) {
         try {
@@ -213,12 +213,12 @@ void cmdSolution_Click(Form& f)
             NormA1(s, file, f.user, options);
             sweep_until_done(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
         } catch (const FileError&) {
-            f.user.message(s.msgBadFile);
+            f.user.message(s.msgBadFile);  // the scratch file could not be read
             return;
         } catch (const QuentaError&) {
-            return;
+            return;  // an arithmetic failure ends the run silently, as in memory
         } catch (const std::bad_alloc&) {
-            return;
+            return;  // so does memory the run could not get
         }
     }
     show_duration(c, start, s.separator);
@@ -269,9 +269,9 @@ void cmdIter_Click(Form& f)
             s.accuracy.push_back(s.er);
         }
     } catch (const QuentaError&) {
-        return;  // silent end; what was stored so far stays
+        return;  // an arithmetic or counter failure ends the click silently; what was stored stays
     } catch (const std::bad_alloc&) {
-        return;
+        return;  // the same silent end for memory the sweep could not get
     }
     show_duration(c, start, s.separator);
 }

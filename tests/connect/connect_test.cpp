@@ -8,6 +8,7 @@
 #include "files/commands.h"
 #include "files/files_env.h"
 #include "files/text_writer.h"
+#include "model/messages.h"
 #include "model/entry.h"
 #include "scratch/connect.h"
 #include "solver/solve.h"
@@ -165,7 +166,7 @@ TEST(ScratchOwner, AConnectWaitsForTheOwnerToLetGo)
     ASSERT_EQ(other.readLine().toStdString(), "connected N=3\n");
     const std::string before = e.summary() + " | " + e.shown(), held = e.scratch();
     e.connect("1 2 3\r\n4 5 6\r\n", "a.txt");
-    EXPECT_EQ(e.user.messages, std::vector<std::string>{scratch_in_use_message(e.form.dir)});
+    EXPECT_EQ(e.user.messages, std::vector<std::string>{messages::scratchInUse(e.form.dir.scratch())});
     EXPECT_EQ(e.summary() + " | " + e.shown() + e.scratch(), before + held);
     other.closeWriteChannel();
     ASSERT_TRUE(other.waitForFinished(30000));
@@ -213,7 +214,7 @@ TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
             return said + std::to_string(QFileInfo(e.dir.file("data.sle")).size()) + " bytes, mode=" +
                    std::to_string(e.state.StorageMode.value_or(0)) + " iter=" + std::to_string(e.state.iter);
         });
-        EXPECT_EQ(got, save_failed_message(e.dir.file("data.sle")) + " ; " + e.state.msgBadFile + " ; 0 bytes, mode=2 iter=6")
+        EXPECT_EQ(got, messages::saveFailed(e.dir.file("data.sle")) + " ; " + e.state.msgBadFile + " ; 0 bytes, mode=2 iter=6")
             << n << existing;
     }
 }

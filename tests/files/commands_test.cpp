@@ -7,6 +7,7 @@
 
 #include "files/commands.h"
 #include "files/text_writer.h"
+#include "model/messages.h"
 #include "common/size_limit.h"
 #include "files_env.h"
 #include "model/numbers.h"
@@ -18,7 +19,7 @@ namespace {
 using testing::FilesEnv;
 using testing::Msg;
 constexpr Msg Bad = &WorkingState::msgBadFile, NoMemory = &WorkingState::msgNoMemory;
-const std::string SaveFailed = save_failed_message("");
+const std::string SaveFailed = messages::saveFailed("");
 
 // Each case starts from N = 3, iter = 5 and a remembered file; Open stops at the failure, or
 // shows its message and goes on.
