@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/startup.h"
+#include "model/messages.h"
 #include "model/numbers.h"
 #include "app_fixture.h"
 
@@ -110,7 +111,7 @@ TEST(StartUp, WhereTheDataLives)
         ASSERT_EQ(::chmod(qPrintable(folder), mode), 0);
     // The start-up message names both folders.
     const QString shutOut = "home=" + shut + "/Quenta\nsamples=0\nmessage= .*" + program + " .*" + shut +
-                            "/Quenta[.].*\nmessage= Sorry, not correct data in the file.\n";
+                            "/Quenta[.].*\nmessage=" + messages::BadFile + "\n";
     for (const auto& [xdg, pattern] : {std::pair{open, "home=" + open + "/Quenta\nsamples=4\ndialog=" + open + "/Quenta/data\n"},
                                        {shut, shutOut}}) {
         QProcess child;

@@ -102,7 +102,7 @@ TEST(Save, WhatIsWrittenAndSaid)
          " | data/solutions/sub/sys.txt=" + X + " ; data/sub/sys.txt=" + S + " | data/sub/sys.txt"},
         {[](FilesEnv&) {}, nullptr, {}, " | data/ | data/before.txt"},
         {[](FilesEnv& e) { QDir().mkpath(e.dir.file("elsewhere")); }, "elsewhere/sys.txt", {},
-         " The approximation is kept only for systems inside the data folder; it was not saved. | data/ ; elsewhere/sys.txt=" + S + " | elsewhere/sys.txt"},
+         messages::OutsideData + std::string(" | data/ ; elsewhere/sys.txt=") + S + " | elsewhere/sys.txt"},
         {old, "data/sys.txt", {false, true},  // No to the system still handles the solution
          "ask data/sys.txt ; ask data/solutions/sys.txt | data/solutions/sys.txt=" + X + " ; data/sys.txt=old system | data/sys.txt"},
         {old, "data/sys.txt", {false, false},

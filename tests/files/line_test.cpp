@@ -1,7 +1,15 @@
 // The line splitter and the buffered line reader.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <random>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,6 +102,53 @@ TEST(LineReader, AgreesWithASimpleSplitter)
     EXPECT_THROW(LineReader(dir.file("none.txt")), FileError);
     EXPECT_THROW(LineReader(dir.path()), FileError);
     EXPECT_THROW({ LineReader empty{QString()}; }, FileError);
+}
+
+// A FIFO fed slowly by a child while a timer signal keeps interrupting the reader: every
+// interrupted open and read is retried, and a CR that ends what has arrived so far ends its line
+// at once, without waiting for the byte after it (the child sends more only once told that the
+// line came, and fails when it had to give up waiting).
+TEST(LineReader, SlowPipeInterruptedBySignals)
+{
+    testing::TempProgramDir dir;
+    const std::string fifo = dir.file("fifo").toStdString();
+    int ack[2];
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::pipe(ack), 0);
+    struct sigaction quiet {}, old {};
+    quiet.sa_handler = [](int) {};  // no SA_RESTART: a blocked call returns EINTR
+    ::sigaction(SIGALRM, &quiet, &old);
+    const itimerval every{{0, 500}, {0, 500}}, off{};
+    ::setitimer(ITIMER_REAL, &every, nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setitimer(ITIMER_REAL, &off, nullptr);
+        const timespec pause{0, 20'000'000};
+        ::nanosleep(&pause, nullptr);  // the reader waits in open meanwhile
+        const int out = ::open(fifo.c_str(), O_WRONLY);
+        pollfd told{ack[0], POLLIN, 0};
+        bool ok = ::write(out, "1 2\r", 4) == 4 && ::poll(&told, 1, 5000) == 1;
+        for (const char* piece : {"\n3", " 4\r\n", "5"})
+            ok = ::nanosleep(&pause, nullptr) == 0 && ::write(out, piece, std::strlen(piece)) > 0 && ok;
+        ::_exit(ok ? 0 : 1);
+    }
+    V got;
+    {
+        LineReader reader(QString::fromStdString(fifo));
+        std::string_view line;
+        while (reader.next(line)) {
+            got.emplace_back(line);
+            if (got.size() == 1) {
+                EXPECT_EQ(::write(ack[1], "!", 1), 1);
+            }
+        }
+    }
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &old, nullptr);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(got, (V{"1 2", "3 4", "5"}));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the line ended by a CR waited for more";
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The three help pages that ship beside the program, as the help window's browser shows them:
-// loadable, their links leading to pages and anchors that exist, their content saying what it must.
+// loadable, with text and no markup left over, their links leading to pages and anchors that exist.
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextBlock>
@@ -11,22 +11,17 @@ namespace {
 
 TEST(ShippedPages, LoadWithTheirContentAndLinksThatResolve)
 {
-    // A few phrases each page cannot do without; the user guide names the scratch file and its size.
-    const std::map<QString, QStringList> mustSay = {{"about.htm", {"Quenta", "Version " QUENTA_VERSION}},
-                                                    {"user_guide.htm", {"data.sle", "128·N·(N+1)", "NoSolution", "Ctrl+G"}},
-                                                    {"ap_agreement.htm", {"no paid referral program"}}};
+    const QStringList shipped = {"about.htm", "user_guide.htm", "ap_agreement.htm"};
     const QString pages = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../../src/help/pages/";  // from tests/help
     std::map<QString, QStringList> anchors;       // the anchor names on each page
     std::vector<std::pair<QUrl, QString>> links;  // where each link leads, and the link as written
-    for (const auto& [name, phrases] : mustSay) {
+    for (const QString& name : shipped) {
         SCOPED_TRACE(name.toStdString());
         QTextBrowser page;
         page.setSource(QUrl::fromLocalFile(pages + name));
         const QString text = page.toPlainText().replace(QChar::Nbsp, u' ');
         EXPECT_GT(text.simplified().size(), 200);
         EXPECT_FALSE(text.contains(QRegularExpression("&#?[A-Za-z0-9]+;|<[A-Za-z/!][^>]*>"))) << text.toStdString();
-        for (const QString& phrase : phrases)
-            EXPECT_TRUE(text.contains(phrase)) << '"' << phrase.toStdString() << '"';
         QString last;  // a link drawn in several fragments counts once
         for (QTextBlock b = page.document()->begin(); b.isValid(); b = b.next())
             for (auto it = b.begin(); !it.atEnd(); ++it) {
@@ -40,7 +35,7 @@ TEST(ShippedPages, LoadWithTheirContentAndLinksThatResolve)
     for (const auto& [target, href] : links) {
         const QString file = QFileInfo(target.toLocalFile()).fileName();
         // The help is read offline: every link leads to a shipped page, and to an anchor it has.
-        EXPECT_TRUE(target.isLocalFile() && mustSay.count(file) && QFileInfo(target.toLocalFile()).isFile()) << href.toStdString();
+        EXPECT_TRUE(target.isLocalFile() && shipped.contains(file) && QFileInfo(target.toLocalFile()).isFile()) << href.toStdString();
         EXPECT_TRUE(!target.hasFragment() || anchors[file].contains(target.fragment())) << href.toStdString();
     }
 }
