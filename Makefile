@@ -4,7 +4,9 @@ ASAN_BUILD ?= build-asan
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build run test test-asan bench bench-large fuzz clean
+PREFIX     ?= /usr/local
+
+.PHONY: all deps configure build run test test-asan bench bench-large fuzz install package clean
 
 all: build
 
@@ -45,6 +47,15 @@ fuzz: deps
 	cmake -S . -B build-fuzz -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DQUENTA_FUZZ=ON -DQUENTA_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
 	@echo "targets in build-fuzz/fuzz/; how to run them: docs/fuzzing.md"
+
+# Installs into $(DESTDIR)$(PREFIX): bin/quenta, share/quenta (help pages), the desktop entry,
+# the icon and the AppStream metainfo.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A .deb in $(BUILD)/ that installs under /usr.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
