@@ -2,7 +2,7 @@
 # Installs the Debian packages Quenta needs to build, test and benchmark, when any are missing.
 set -euo pipefail
 pkgs=(g++ cmake ninja-build make qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
-      clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core desktop-file-utils appstream)
+      clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core desktop-file-utils appstream libeigen3-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "reference.h"
+#include "solver/direct_check.h"
 #include "solver/solve.h"
 
 namespace quenta {
@@ -218,6 +219,56 @@ TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
     EXPECT_NE(f.state.er, before);
     EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er, "."));
     EXPECT_EQ(text(Control::txtTime), "old");
+}
+
+// The check against a direct solve, in both modes: no error for the exact solution and the
+// right one for another X; a singular matrix is named as such. It changes nothing the next click
+// uses: the grid, the arrays, er and iter are as they were.
+TEST_P(SolveCommands, CheckAgainstADirectSolve)
+{
+    setUp(System{3, {2, 1, 0, 1, 3, 1, 0, 1, 4}, {0, -2, 10}, {1, -2, 3}});  // x* = (1, -2, 3)
+    std::optional<DirectCheck> c = check_against_direct(form);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->relativeError + c->maxError, 0.0) << c->relativeError;
+    EXPECT_TRUE(c->rcond > 0.05 && c->rcond <= 1) << c->rcond;
+    setUp(System{2, {2, 0, 0, 4}, {2, 8}, {0.5f, 2}});  // x* = (1, 2)
+    cmdIter_Click(form);
+    const auto state = [&] {
+        const WorkingState& s = f.state;
+        return std::tuple(reference::bits(s.X), reference::bits(s.R), reference::bits(s.ColNorm2), s.er, s.iter,
+                          solution(1) + " " + solution(2), f.grid.text(1, 1));
+    };
+    const auto before = state();
+    c = check_against_direct(form);
+    ASSERT_TRUE(c);
+    EXPECT_DOUBLE_EQ(c->maxError, std::abs(ParseSingle(solution(1), ".") - 1.0));
+    EXPECT_EQ(state(), before);
+    setUp(System{2, {1, 2, 2, 4}, {1, 2}, {0, 0}});
+    c = check_against_direct(form);
+    ASSERT_TRUE(c && c->singular());
+    EXPECT_NE(describe(*c, ".").find("singular"), std::string::npos);
+    EXPECT_TRUE(f.user.messages.empty());
+}
+
+// It is refused, with a message and nothing done, without a system, above N = 4096, with a cell
+// that is not a number, and with a scratch file that is not the connected one.
+TEST(DirectCheck, Refusals)
+{
+    TempProgramDir dir;
+    FakeForm f(dir.path());
+    const std::function<void()> refusals[] = {
+        [] {},
+        [&] { f.state.StorageMode = InMemory, f.state.N = MaxDirectOrder + 1; },
+        [&] { f.state.N = 1, f.grid.fill_data(1); },
+        [&] { f.state.StorageMode = FileBacked; },
+    };
+    for (const auto& prepare : refusals) {
+        prepare();
+        f.user.messages.clear();
+        EXPECT_FALSE(check_against_direct(f.form));
+        EXPECT_EQ(f.user.messages.size(), 1u);
+    }
+    EXPECT_EQ(f.user.messages.back(), f.state.msgBadFile);
 }
 
 } // namespace

@@ -1,0 +1,110 @@
+#include "solver/direct_check.h"
+
+#include <Eigen/LU>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <vector>
+
+#include "model/errors.h"
+#include "model/numbers.h"
+#include "scratch/scratch_claim.h"
+#include "scratch/scratch_file.h"
+
+namespace quenta {
+
+namespace {
+
+std::string figure(double v, std::string_view separator) { return FormatSingle(static_cast<float>(v), separator); }
+
+} // namespace
+
+DirectCheck compare_with_direct(Eigen::Ref<Eigen::MatrixXd> a, Eigen::VectorXd& b, const Eigen::VectorXd& x)
+{
+    DirectCheck c;
+    c.n = static_cast<int>(a.rows());
+    if (c.n == 0)
+        return c.rcond = 1, c;
+    const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(a);  // factors a in place
+    c.rcond = lu.rcond();
+    if (c.singular())
+        return c;
+    b = lu.solve(b);
+    const Eigen::VectorXd diff = x - b;
+    const double exact = b.norm(), off = diff.norm();
+    c.relativeError = exact > 0 ? off / exact : (off > 0 ? INFINITY : 0.0);
+    c.maxError = diff.cwiseAbs().maxCoeff();
+    return c;
+}
+
+std::optional<DirectCheck> check_against_direct(Form& f)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    WorkingState& s = f.state;
+    if (!s.StorageMode) {
+        f.user.message(" There is no system to check yet: enter, open or connect one first.");
+        return std::nullopt;
+    }
+    const int n = s.N;
+    if (n > MaxDirectOrder) {
+        f.user.message(" The check against a direct solve takes systems of up to " + std::to_string(MaxDirectOrder) +
+                       " equations; this one has " + std::to_string(n) + ".");
+        return std::nullopt;
+    }
+    const bool fileBacked = s.StorageMode == FileBacked;
+    if (fileBacked && !(s.scratch && s.scratch->unchanged(f.dir.scratch()))) {
+        f.user.message(s.msgBadFile);  // not the system Connect wrote, as a run says
+        return std::nullopt;
+    }
+    Eigen::MatrixXd a(n, n);
+    Eigen::VectorXd b(n), x(n);
+    try {
+        // X as the window shows it, converted as a run converts it.
+        for (int i = 1; i <= n; ++i)
+            x(i - 1) = ParseSingle(f.grid.text(i, xColumn(s.N, fileBacked)), s.separator);
+        if (!fileBacked) {
+            for (int i = 1; i <= n; ++i) {
+                for (int j = 1; j <= n; ++j)
+                    a(i - 1, j - 1) = ParseSingle(f.grid.text(i, aColumn(j)), s.separator);
+                b(i - 1) = ParseSingle(f.grid.text(i, bColumn(s.N)), s.separator);
+            }
+        }
+    } catch (const QuentaError&) {  // a placeholder or a text that is not a number, as a run says
+        f.user.message(s.msgIncomplete);
+        return std::nullopt;
+    }
+    if (fileBacked) {
+        // The scratch file as Connect wrote it, row by row: a(i,1..N) then b(i).
+        try {
+            ScratchReader file(f.dir.scratch());
+            std::vector<float> row(static_cast<std::size_t>(n) + 1);
+            for (int i = 1; i <= n; ++i) {
+                const std::int32_t first = record_of(static_cast<i16>(i), 1, s.N);
+                if (file.readRun(first, n + 1, row.data()) != n + 1)
+                    throw FileError("the scratch file ends within the system");
+                for (int j = 1; j <= n; ++j)
+                    a(i - 1, j - 1) = row[static_cast<std::size_t>(j - 1)];
+                b(i - 1) = row[static_cast<std::size_t>(n)];
+            }
+        } catch (const QuentaError&) {
+            f.user.message(s.msgBadFile);
+            return std::nullopt;
+        }
+    }
+    DirectCheck c = compare_with_direct(a, b, x);
+    c.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return c;
+}
+
+std::string describe(const DirectCheck& c, std::string_view separator)
+{
+    const std::string condition = "condition \u2248 " + (c.rcond > 0 ? figure(1.0 / c.rcond, separator) : std::string("\u221e"));
+    const std::string time = figure(c.seconds, separator) + " s";
+    if (c.singular())
+        return "Direct solve: the matrix is singular to working precision (" + condition + "), " + time;
+    return "Error against a direct solve: relative " + figure(c.relativeError, separator) + ", largest " +
+           figure(c.maxError, separator) + ", " + condition + ", " + time;
+}
+
+} // namespace quenta
