@@ -65,7 +65,7 @@ struct Window {
         if (w->running())
             loaded.wait(600000);
     }
-    void setEps(const std::string& eps) { w->setText(Control::txtEps, eps); }
+    void setEps(const std::string& eps) { w->form().controls.setText(Control::txtEps, eps); }
     QPushButton* solve() const { return qobject_cast<QPushButton*>(w->control(Control::cmdSolution)); }
     // Clicks "Find  solution"; the milliseconds until the window shows the end of the run.
     double run()
@@ -113,7 +113,7 @@ void BM_UiUpdateOverhead(benchmark::State& st)
             std::string eps;
             std::string text(Control c) const override { return c == Control::txtEps ? eps : std::string(); }
         } controls;
-        controls.eps = win.w->text(Control::txtEps);
+        controls.eps = win.w->form().controls.text(Control::txtEps);
         Form plain{s, win.w->grid(), controls, win.user, win.w->programDir()};
         double live = 1e300, alone = 1e300;
         for (int rep = 0; rep < 5; ++rep) {
@@ -147,7 +147,7 @@ void BM_StopLatency(benchmark::State& st)
         for (int rep = 0; rep < 5; ++rep) {
             QSignalSpy shown(qobject_cast<QLineEdit*>(win.w->control(Control::txtEr)), &QLineEdit::textChanged);
             QSignalSpy ended(win.w.get(), &frmMain::runFinished);
-            win.w->setText(Control::txtEr, "");
+            win.w->form().controls.setText(Control::txtEr, "");
             shown.clear();
             win.solve()->click();
             shown.wait(600000);  // the run shows its first sweep

@@ -1,31 +1,22 @@
 #include "app/frmMain.h"
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QFrame>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLayout>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <QStyleOptionHeader>
-#include <QStylePainter>
-#include <QTableView>
-#include <cmath>
 #include <exception>
 
 #include "app/frmChart.h"
+#include "app/grid_view.h"
+#include "app/menu_shortcuts.h"
 #include "app/qt_dialogs.h"
 #include "app/startup.h"
 #include "files/commands.h"
 #include "help/help_commands.h"
+#include "help/twips_layout.h"
 #include "model/entry.h"
 #include "model/numbers.h"
 #include "scratch/connect.h"
@@ -33,235 +24,122 @@
 
 namespace quenta {
 
-namespace {
-
-// The place of the vertical rule between the entry area and the solve area.
-constexpr int Line1X = 6240;
-constexpr int Line1Top = 3000;
-constexpr int Line1Bottom = 5760;
-
-// Default cell size of the grid, in twips.
-constexpr int GridColumnTwips = 900;
-constexpr int GridRowTwips = 240;
-
-template <class W>
-W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QString indexed(const char* name, int k) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(k); }
-
-// Whether a widget's caption (or initial text) fits into the given size, with the room its
-// frame takes. Labels that wrap must fit with all their lines.
-bool captionFits(const QWidget* w, QSize size)
-{
-    const QFontMetrics fm(w->font());
-    const int frame = w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
-    if (auto* b = qobject_cast<const QPushButton*>(w))
-        return fm.horizontalAdvance(b->text()) + 2 * (frame + 1) <= size.width()
-            && fm.height() + 2 * frame <= size.height();
-    if (auto* e = qobject_cast<const QLineEdit*>(w))
-        return fm.horizontalAdvance(e->text()) + 2 * frame + 4 <= size.width()
-            && fm.height() + 2 * frame <= size.height();
-    if (auto* l = qobject_cast<const QLabel*>(w)) {
-        // Measured as the label lays its text out, with the glyphs' overhangs.
-        const int flags = int(l->alignment()) | (l->wordWrap() ? int(Qt::TextWordWrap) : 0);
-        const QRect need = fm.boundingRect(QRect(0, 0, size.width(), 100000), flags, l->text());
-        return need.width() <= size.width() && need.height() <= size.height();
-    }
-    return true;
-}
-
-} // namespace
-
-int frmMain::px(int twips, double scale) { return static_cast<int>(std::lround(twips * scale / TwipsPerPixel)); }
-
-QFont frmMain::windowFont()
-{
-    QFont font = QApplication::font();
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.0);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
-QFont frmMain::boldFont()
-{
-    QFont font = windowFont();
-    font.setWeight(QFont::Bold);  // 700
-    return font;
-}
-
 frmMain::frmMain(const ProgramDir& programDir, UserDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent),
       grid_(new SystemGrid(this)),
-      realDialogs_(std::make_unique<QtDialogs>(this)),
-      form_{state_, *grid_, *this, dialogs_, programDir}
+      realDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
+      form_{state_, *grid_, controls_, dialogs ? *dialogs : *realDialogs_, programDir},
+      run_(form_)
 {
-    dialogs_.target = dialogs ? dialogs : realDialogs_.get();
     setWindowTitle(QStringLiteral("QUENTA"));
-    setFont(windowFont());
+    setFont(TwipsLayout::windowFont());
 
     createControls();
     createActions();
     createMenus();
     connectCommands();
-    setTabOrder();
+    connectRuns();
     placeControls();
-
-    // The seven menu shortcuts belong to the window whatever control has the focus.
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
+    // Last: it watches the widgets the window holds now.
+    new MenuShortcuts(this, {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_});
 
     Form_Load(form_);
 }
 
-frmMain::~frmMain()
-{
-    stopRun();
-    if (busy_)
-        QApplication::restoreOverrideCursor();
-}
+frmMain::~frmMain() { stopRun(); }
 
-void frmMain::setDialogs(UserDialogs* dialogs) { dialogs_.target = dialogs ? dialogs : realDialogs_.get(); }
+QTableView* frmMain::gridView() const { return controls_.gridView(); }
+
+double frmMain::layoutScale() const { return layout_->scale(); }
 
 void frmMain::createControls()
 {
-    client_ = new QWidget(this);
-    setCentralWidget(client_);
-
-    msfgData_ = named(new QTableView(client_), "msfgData");
-    msfgData_->setModel(grid_);
-    msfgData_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    msfgData_->setWordWrap(false);
-    for (QHeaderView* h : {msfgData_->horizontalHeader(), msfgData_->verticalHeader()}) {
-        h->setSectionResizeMode(QHeaderView::Fixed);
-        h->setHighlightSections(false);
-    }
-    // The corner cell of the fixed row and column is the view's corner button, drawn with the
-    // grid's corner text; a new layout changes that text.
-    if (auto* corner = msfgData_->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
-        corner->setObjectName(QStringLiteral("msfgDataCorner"));
-        connect(grid_, &QAbstractItemModel::modelReset, corner, qOverload<>(&QWidget::update));
-    }
-    placed_.push_back({msfgData_, QRect(240, 360, 9975, 2535)});
-
-    const QPoint frameAt[3] = {{840, 3600}, {1920, 3600}, {840, 4800}};
-    for (int k = 0; k < 3; ++k) {
-        QFrame* frame = new QFrame(client_);
-        frame->setObjectName(indexed("frmIndex", k));
-        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        frmIndex_[k] = frame;
-        placed_.push_back({frame, QRect(frameAt[k], QSize(735, 975))});
-
-        txtIndex_[k] = new QLineEdit(QStringLiteral("1"), frame);
-        txtIndex_[k]->setObjectName(indexed("txtIndex", k));
-        placed_.push_back({txtIndex_[k], QRect(120, 240, 375, 285)});
-        cmdUp_[k] = new QPushButton(QStringLiteral(">"), frame);
-        cmdUp_[k]->setObjectName(indexed("cmdUp", k));
-        placed_.push_back({cmdUp_[k], QRect(360, 600, 255, 255)});
-        cmdDown_[k] = new QPushButton(QStringLiteral("<"), frame);
-        cmdDown_[k]->setObjectName(indexed("cmdDown", k));
-        placed_.push_back({cmdDown_[k], QRect(120, 600, 255, 255)});
-    }
-
-    auto label = [this](const char* name, const char* caption, QRect twips, bool bold) {
-        QLabel* l = named(new QLabel(QString::fromLatin1(caption), client_), name);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        if (bold)
-            l->setFont(boldFont());
-        placed_.push_back({l, twips});
-        return l;
-    };
-    auto field = [this](const char* name, const QString& text, QRect twips) {
-        QLineEdit* e = named(new QLineEdit(text, client_), name);
-        placed_.push_back({e, twips});
-        return e;
-    };
-    auto button = [this](const char* name, const char* caption, QRect twips) {
-        QPushButton* b = named(new QPushButton(QString::fromLatin1(caption), client_), name);
-        b->setAutoDefault(false);
-        placed_.push_back({b, twips});
-        return b;
-    };
-
-    lblN_ = label("lblN", "N=", QRect(480, 3120, 375, 255), true);
-    txtN_ = field("txtN", QString(), QRect(960, 3120, 735, 285));
-    cmdN_ = button("cmdN", "Accept N", QRect(4800, 3000, 1095, 375));
-    lblA_ = label("lblA", "A (", QRect(480, 3840, 255, 375), true);
-    lblA1_ = label("lblA1", ",", QRect(1680, 3840, 135, 255), true);
-    lblA2_ = label("lblA2", ") =", QRect(2760, 3840, 255, 375), true);
-    txtA_ = field("txtA", QString(), QRect(3120, 3720, 1335, 375));
-    cmdA_ = button("cmdA", "Accept A(i,j)", QRect(4800, 3720, 1095, 375));
-    lblB_ = label("lblB", "B (", QRect(480, 5040, 255, 255), true);
-    lblB1_ = label("lblB1", ") =", QRect(1680, 5040, 255, 255), true);
-    txtB_ = field("txtB", QString(), QRect(3120, 4920, 1335, 375));
-    cmdB_ = button("cmdB", "Accept B(i)", QRect(4800, 4920, 1095, 375));
-    cmdSolution_ = button("cmdSolution", "Find  solution", QRect(7200, 3120, 1335, 375));
-    txtEr_ = field("txtEr", QString(), QRect(8280, 5400, 1935, 375));
-    lblEr_ = label("lblEr", "Current accuracy", QRect(6480, 5520, 1335, 255), false);
-    cmdIter_ = button("cmdIter", "Next Iteration", QRect(7200, 3600, 1335, 375));
-    cmdIter_->setEnabled(false);
-    lblEps_ = label("lblEps", "Desired accuracy", QRect(6480, 4320, 1455, 255), false);
-    // 0.5 written with the user's decimal separator, so that it reads back as 0.5.
-    txtEps_ = field("txtEps", QString::fromStdString("0" + state_.separator + "5"), QRect(8280, 4200, 1935, 375));
-    txtTime_ = field("txtTime", QString(), QRect(8280, 4800, 1815, 375));
-    lblTime_ = label("lblTime", "Duration of the  last operation", QRect(6480, 4800, 1455, 375), false);
-    lblTime_->setWordWrap(true);
-
-    // Beside "Find  solution", which reads "Stop" while Open or Connect reads a file.
-    progress_ = named(new QProgressBar(client_), "progress");
-    progress_->setRange(0, 1000);
-    progress_->hide();
-    placed_.push_back({progress_, QRect(8640, 3165, 1575, 285)});
-
-    Line1_ = named(new QFrame(client_), "Line1");
-    Line1_->setFrameShape(QFrame::VLine);
-    Line1_->setFrameShadow(QFrame::Plain);
-    Line1_->setLineWidth(1);
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    layout_ = controls_.create(client, grid_, state_.separator);
 }
 
 void frmMain::createActions()
 {
-    auto action = [this](const char* name, const char* caption, QKeyCombination key) {
-        QAction* a = new QAction(QString::fromLatin1(caption), this);
+    // A menu command with its shortcut; offDuringRun: disabled while a run goes on.
+    const auto action = [this](const char* name, const char* caption, QKeyCombination key, auto command,
+                               bool offDuringRun = false) {
+        auto* a = new QAction(QString::fromLatin1(caption), this);
         a->setObjectName(QString::fromLatin1(name));
         a->setShortcut(QKeySequence(key));
         a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, command);
+        if (offDuringRun)
+            run_.hold(a, false);
         return a;
     };
-    Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O);
-    Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R);
-    Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C);
-    Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T);
-    Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E);
-    About_ = action("About", "&About", Qt::CTRL | Qt::Key_A);
-    UserGuide_ = action("UserGuide", "&User Guide", Qt::CTRL | Qt::Key_U);
-    GetPaid_ = action("GetPaid", "&Get Paid", Qt::CTRL | Qt::Key_G);
+    Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O, [this] { startLoad(&Open_Choose, &Open_Load); }, true);
+    Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { runNow(Save_Click); }, true);
+    Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startLoad(&Connect_Choose, &Connect_Load); }, true);
+    Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T, [this] { showChart(); });
+    Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E, [] { Exit_Click(); });
+    About_ = action("About", "&About", Qt::CTRL | Qt::Key_A, [this] { runNow([](Form& f) { About_Click(f.dir.help()); }); });
+    UserGuide_ = action("UserGuide", "&User Guide", Qt::CTRL | Qt::Key_U,
+                        [this] { runNow([](Form& f) { UserGuide_Click(f.dir.help()); }); });
+    GetPaid_ = action("GetPaid", "&Get Paid", Qt::CTRL | Qt::Key_G, [this] { runNow([](Form& f) { GetPaid_Click(f.dir.help()); }); });
 }
 
 void frmMain::createMenus()
 {
-    File_ = menuBar()->addMenu(QStringLiteral("&File"));
-    File_->setObjectName(QStringLiteral("File"));
-    File_->addAction(Open_);
-    File_->addAction(Save_);
-    File_->addAction(Connect_);
-    File_->addAction(Chart_);
-    File_->addSeparator();
-    File_->addAction(Exit_);
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File"));
+    file->addActions({Open_, Save_, Connect_, Chart_});
+    file->addSeparator();
+    file->addAction(Exit_);
 
-    Help_ = menuBar()->addMenu(QStringLiteral("&Help"));
-    Help_->setObjectName(QStringLiteral("Help"));
-    Help_->addAction(About_);
-    Help_->addAction(UserGuide_);
-    Help_->addAction(GetPaid_);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    help->addActions({About_, UserGuide_, GetPaid_});
 }
 
-template <class Command>
-void frmMain::run(Command&& command)
+void frmMain::connectCommands()
+{
+    const auto onClick = [this](QWidget* button, auto command) {
+        connect(qobject_cast<QPushButton*>(button), &QPushButton::clicked, this, command);
+    };
+    onClick(control(Control::cmdN), [this] { runNow(cmdN_Click); });
+    onClick(control(Control::cmdA), [this] { runNow(cmdA_Click); });
+    onClick(control(Control::cmdB), [this] { runNow(cmdB_Click); });
+    for (int k = 0; k < 3; ++k) {
+        onClick(controls_.widget(QStringLiteral("cmdUp(%1)").arg(k)), [this, k] { runNow([k](Form& f) { cmdUp_Click(f, k); }); });
+        onClick(controls_.widget(QStringLiteral("cmdDown(%1)").arg(k)), [this, k] { runNow([k](Form& f) { cmdDown_Click(f, k); }); });
+    }
+    onClick(control(Control::cmdSolution), [this] { run_.running() ? run_.stop() : startRun(cmdSolution_Click); });
+    onClick(control(Control::cmdIter), [this] { startRun(cmdIter_Click); });
+}
+
+void frmMain::connectRuns()
+{
+    for (const auto& [widget, enabled] : controls_.changedDuringRun())
+        run_.hold(widget, enabled);
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey->setEnabled(false);
+    connect(stopKey, &QShortcut::activated, &run_, &RunController::stop);
+    run_.hold(stopKey, true);
+
+    connect(&run_, &RunController::starting, this, [this] {
+        controls_.button(Control::cmdSolution)->setText(QStringLiteral("Stop"));
+        emit runStarting();
+    });
+    connect(&run_, &RunController::progressed, this, &frmMain::showProgress);
+    connect(&run_, &RunController::finished, this, &frmMain::showRunEnd);
+}
+
+void frmMain::placeControls()
+{
+    layout_->fit();
+    controls_.gridView()->setScale(layout_->scale());
+    // The window opens at the size of the twips layout, which is also its smallest.
+    centralWidget()->setMinimumSize(layout_->clientSize());
+    resize(minimumSizeHint());
+}
+
+void frmMain::runNow(const RunController::Command& command)
 {
     // Every command handles the failures it expects; this keeps an unforeseen one from taking the
     // program down with the event loop, and reports it.
@@ -270,126 +148,62 @@ void frmMain::run(Command&& command)
     // as they happen.
     grid_->beginBulk();
     try {
-        command();
+        command(form_);
     } catch (const std::exception& e) {
         qWarning("Quenta: a command ended by an unexpected failure: %s", e.what());
     } catch (...) {
         qWarning("Quenta: a command ended by an unexpected failure of unknown type");
     }
     grid_->endBulk();
-    msfgData_->viewport()->update();
-    setBusy(false);
-    if (!run_) {
+    controls_.gridView()->viewport()->update();
+    controls_.setBusy(false);
+    if (!run_.running()) {
         history_ = state_.accuracy;
         updateChart();
     }
 }
 
-void frmMain::updateChart()
+void frmMain::startRun(RunController::Command command, bool readsFile)
 {
-    if (!chart_ || !chart_->isVisible())
+    if (run_.running())
         return;
-    std::optional<float> desired;
-    try {
-        desired = ParseSingle(txtEps_->text().toStdString(), state_.separator);
-    } catch (const QuentaError&) {  // no desired accuracy to draw
+    if (readsFile) {
+        controls_.progress()->setValue(0);
+        controls_.progress()->show();
     }
-    chart_->setHistory(history_, desired);
-}
-
-QList<QObject*> frmMain::systemCommands() const
-{
-    QList<QObject*> list = {txtN_, cmdN_, txtA_, cmdA_, txtB_, cmdB_, txtEps_, cmdIter_, Open_, Save_, Connect_};
-    for (int k = 0; k < 3; ++k)
-        list << txtIndex_[k] << cmdUp_[k] << cmdDown_[k];
-    return list;
+    run_.start(std::move(command));
 }
 
 void frmMain::startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&))
 {
     std::optional<QString> path;
-    run([&] { path = choose(form_); });
+    runNow([&path, choose](Form& f) { path = choose(f); });
     if (path)
         startRun([load, path = *path](Form& f) { load(f, path); }, true);
 }
 
-void frmMain::startRun(SolveRun::Command command, bool readsFile)
+void frmMain::showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal)
 {
-    if (run_)
-        return;
-    run_ = std::make_unique<SolveRun>(form_, std::move(command));
-    connect(run_.get(), &SolveRun::snapshot, this, &frmMain::showSnapshot, Qt::QueuedConnection);
-    connect(run_.get(), &SolveRun::finished, this, [this] { finishRun(); }, Qt::QueuedConnection);
-    enabledBeforeRun_.clear();
-    for (QObject* o : systemCommands()) {
-        if (auto* w = qobject_cast<QWidget*>(o)) {
-            enabledBeforeRun_.emplace_back(o, !w->testAttribute(Qt::WA_Disabled));
-            w->setEnabled(false);
-        } else if (auto* a = qobject_cast<QAction*>(o)) {
-            enabledBeforeRun_.emplace_back(o, a->isEnabled());
-            a->setEnabled(false);
-        }
-    }
-    enabledBeforeRun_.emplace_back(cmdSolution_, !cmdSolution_->testAttribute(Qt::WA_Disabled));
-    cmdSolution_->setEnabled(true);
-    cmdSolution_->setText(QStringLiteral("Stop"));
-    stopKey_->setEnabled(true);
-    if (readsFile) {
-        progress_->setValue(0);
-        progress_->show();
-    }
-    grid_->beginBulk();
-    emit runStarting();
-    run_->start();
-}
-
-void frmMain::showSnapshot()
-{
-    if (!run_)
-        return;
-    run_->apply(*this);
-    grid_->flushBulk();
-    if (const std::int64_t total = run_->bytesTotal(); total > 0)
-        progress_->setValue(static_cast<int>(run_->bytesDone() * progress_->maximum() / total));
-    const std::vector<float> more = run_->takeAccuracy();
-    history_.insert(history_.end(), more.begin(), more.end());
+    QProgressBar* bar = controls_.progress();
+    if (bytesTotal > 0)
+        bar->setValue(static_cast<int>(bytesDone * bar->maximum() / bytesTotal));
+    history_.insert(history_.end(), sweeps.begin(), sweeps.end());
     updateChart();
 }
 
-void frmMain::finishRun(bool showMessages)
+void frmMain::showRunEnd(const RunReport& report)
 {
-    if (!run_ || !run_->done())
-        return;  // a late notice of a run that stopRun() already finished
-    run_->wait();
-    const std::unique_ptr<SolveRun> run = std::move(run_);
-    for (const auto& [o, enabled] : enabledBeforeRun_) {
-        if (auto* w = qobject_cast<QWidget*>(o))
-            w->setEnabled(enabled);
-        else if (auto* a = qobject_cast<QAction*>(o))
-            a->setEnabled(enabled);
-    }
-    enabledBeforeRun_.clear();
-    run->apply(*this, true);
-    grid_->endBulk();
-    cmdSolution_->setText(QStringLiteral("Find  solution"));
-    stopKey_->setEnabled(false);
-    progress_->hide();
+    controls_.button(Control::cmdSolution)->setText(MainControls::caption(Control::cmdSolution));
+    controls_.progress()->hide();
     history_ = state_.accuracy;
     updateChart();
-    if (showMessages)
-        for (const std::string& m : run->takeMessages())
-            dialogs_.message(m);
+    if (report.end != RunEnd::Abandoned)
+        for (const std::string& m : report.messages)
+            form_.user.message(m);
     emit runFinished();
 }
 
-void frmMain::stopRun()
-{
-    if (!run_)
-        return;
-    run_->stop();
-    run_->wait();
-    finishRun(false);
-}
+void frmMain::stopRun() { run_.abandon(); }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
@@ -399,221 +213,28 @@ void frmMain::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
-void frmMain::connectCommands()
+void frmMain::showChart()
 {
-    connect(cmdN_, &QPushButton::clicked, this, [this] { run([this] { cmdN_Click(form_); }); });
-    connect(cmdA_, &QPushButton::clicked, this, [this] { run([this] { cmdA_Click(form_); }); });
-    connect(cmdB_, &QPushButton::clicked, this, [this] { run([this] { cmdB_Click(form_); }); });
-    for (int k = 0; k < 3; ++k) {
-        connect(cmdUp_[k], &QPushButton::clicked, this, [this, k] { run([this, k] { cmdUp_Click(form_, k); }); });
-        connect(cmdDown_[k], &QPushButton::clicked, this, [this, k] { run([this, k] { cmdDown_Click(form_, k); }); });
-    }
-    connect(cmdSolution_, &QPushButton::clicked, this, [this] {
-        if (run_)
-            run_->stop();
-        else
-            startRun(&cmdSolution_Click);
-    });
-    connect(cmdIter_, &QPushButton::clicked, this, [this] { startRun(&cmdIter_Click); });
-    stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    stopKey_->setEnabled(false);
-    connect(stopKey_, &QShortcut::activated, this, [this] {
-        if (run_)
-            run_->stop();
-    });
-
-    connect(Open_, &QAction::triggered, this, [this] { startLoad(&Open_Choose, &Open_Load); });
-    connect(Save_, &QAction::triggered, this, [this] { run([this] { Save_Click(form_); }); });
-    connect(Connect_, &QAction::triggered, this, [this] { startLoad(&Connect_Choose, &Connect_Load); });
-    connect(Chart_, &QAction::triggered, this, [this] {
-        if (!chart_)
-            chart_ = new frmChart(this);
-        chart_->show();
-        chart_->raise();
-        chart_->activateWindow();
-        if (!run_)
-            history_ = state_.accuracy;
-        updateChart();
-    });
-    connect(Exit_, &QAction::triggered, this, [] { Exit_Click(); });
-    connect(About_, &QAction::triggered, this, [this] { run([this] { About_Click(form_.dir.help()); }); });
-    connect(UserGuide_, &QAction::triggered, this, [this] { run([this] { UserGuide_Click(form_.dir.help()); }); });
-    connect(GetPaid_, &QAction::triggered, this, [this] { run([this] { GetPaid_Click(form_.dir.help()); }); });
+    if (!chart_)
+        chart_ = new frmChart(this);
+    chart_->show();
+    chart_->raise();
+    chart_->activateWindow();
+    if (!run_.running())
+        history_ = state_.accuracy;
+    updateChart();
 }
 
-void frmMain::setTabOrder()
+void frmMain::updateChart()
 {
-    const QList<QWidget*> order = {
-        msfgData_,
-        txtIndex_[0], cmdUp_[0], cmdDown_[0],
-        txtIndex_[1], cmdUp_[1], cmdDown_[1],
-        txtIndex_[2], cmdUp_[2], cmdDown_[2],
-        txtN_, cmdN_, txtA_, cmdA_, txtB_, cmdB_,
-        cmdSolution_, txtEr_, cmdIter_, txtEps_, txtTime_,
-    };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
-}
-
-bool frmMain::captionsFitAt(double scale) const
-{
-    for (const Placed& p : placed_) {
-        const QSize size(px(p.twips.width(), scale), px(p.twips.height(), scale));
-        if (!captionFits(p.widget, size))
-            return false;
-    }
-    return true;
-}
-
-void frmMain::placeControls()
-{
-    // The smallest enlargement (in steps of 1 %) at which no caption is clipped.
-    scale_ = 1.0;
-    while (!captionsFitAt(scale_) && scale_ < 4.0)
-        scale_ += 0.01;
-
-    layoutClient();
-
-    // The fixed column is wide enough for the corner's "System" and "Solution".
-    const QFontMetrics fm(msfgData_->font());
-    const int headerMargin = msfgData_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, msfgData_);
-    const int cornerWidth = std::max(fm.horizontalAdvance(QStringLiteral("System")),
-                                     fm.horizontalAdvance(QStringLiteral("Solution")));
-    msfgData_->verticalHeader()->setMinimumWidth(cornerWidth + 2 * headerMargin + 4);
-    msfgData_->horizontalHeader()->setDefaultSectionSize(px(GridColumnTwips, scale_));
-    msfgData_->verticalHeader()->setDefaultSectionSize(std::max(px(GridRowTwips, scale_), fm.height() + 4));
-
-    // The window opens at the size of the twips layout, which is also its smallest.
-    client_->setMinimumSize(px(ClientWidthTwips, scale_), px(ClientHeightTwips, scale_));
-    resize(minimumSizeHint());
-}
-
-void frmMain::layoutClient()
-{
-    // What the client area has beyond its smallest size goes to the grid; the controls below it
-    // keep their places relative to its bottom edge.
-    const int dw = std::max(0, client_->width() - px(ClientWidthTwips, scale_));
-    const int dh = std::max(0, client_->height() - px(ClientHeightTwips, scale_));
-    for (const Placed& p : placed_) {
-        QRect r(px(p.twips.x(), scale_), px(p.twips.y(), scale_), px(p.twips.width(), scale_),
-                px(p.twips.height(), scale_));
-        if (p.widget == msfgData_)
-            r.adjust(0, 0, dw, dh);
-        else if (p.widget->parentWidget() == client_)
-            r.translate(0, dh);
-        p.widget->setGeometry(r);
-    }
-    // A one-pixel rule centred on its x.
-    const int x = px(Line1X, scale_);
-    Line1_->setGeometry(x - 1, px(Line1Top, scale_) + dh, 3, px(Line1Bottom, scale_) - px(Line1Top, scale_));
-}
-
-void frmMain::drawGridCorner(QWidget* corner)
-{
-    auto* button = static_cast<QAbstractButton*>(corner);
-    QStyleOptionHeader opt;
-    opt.initFrom(button);
-    QStyle::State state = QStyle::State_None;
-    if (button->isEnabled())
-        state |= QStyle::State_Enabled;
-    if (button->isActiveWindow())
-        state |= QStyle::State_Active;
-    if (button->isDown())
-        state |= QStyle::State_Sunken;
-    opt.state = state;
-    opt.rect = button->rect();
-    opt.position = QStyleOptionHeader::OnlyOneSection;
-    opt.text = QString::fromStdString(grid_->cornerText());
-    opt.textAlignment = Qt::AlignCenter;
-    QStylePainter painter(button);
-    painter.drawControl(QStyle::CE_Header, opt);
-}
-
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ShortcutOverride) {
-        // A text field would take Ctrl+C, Ctrl+A, Ctrl+E, Ctrl+U ... for itself; in this window
-        // they are the menu's.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QKeySequence pressed(key->keyCombination());
-        for (const QAction* a : {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_}) {
-            if (a->shortcut() == pressed) {
-                event->ignore();
-                return true;
-            }
-        }
-    } else if (event->type() == QEvent::Resize && watched == client_) {
-        layoutClient();
-    } else if (event->type() == QEvent::Paint && watched->objectName() == QLatin1String("msfgDataCorner")
-               && watched->parent() == msfgData_) {
-        drawGridCorner(static_cast<QWidget*>(watched));
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-QWidget* frmMain::control(Control c) const
-{
-    switch (c) {
-    case Control::txtN: return txtN_;
-    case Control::txtA: return txtA_;
-    case Control::txtB: return txtB_;
-    case Control::txtEps: return txtEps_;
-    case Control::txtEr: return txtEr_;
-    case Control::txtTime: return txtTime_;
-    case Control::txtIndex0: return txtIndex_[0];
-    case Control::txtIndex1: return txtIndex_[1];
-    case Control::txtIndex2: return txtIndex_[2];
-    case Control::cmdN: return cmdN_;
-    case Control::cmdA: return cmdA_;
-    case Control::cmdB: return cmdB_;
-    case Control::cmdSolution: return cmdSolution_;
-    case Control::cmdIter: return cmdIter_;
-    }
-    return nullptr;
-}
-
-QLineEdit* frmMain::lineEdit(Control c) const { return qobject_cast<QLineEdit*>(control(c)); }
-QPushButton* frmMain::button(Control c) const { return qobject_cast<QPushButton*>(control(c)); }
-
-std::string frmMain::text(Control c) const
-{
-    if (QLineEdit* e = lineEdit(c))
-        return e->text().toStdString();
-    if (QPushButton* b = button(c))
-        return b->text().toStdString();
-    return {};
-}
-
-void frmMain::setText(Control c, const std::string& text)
-{
-    if (QLineEdit* e = lineEdit(c))
-        e->setText(QString::fromStdString(text));
-    else if (QPushButton* b = button(c))
-        b->setText(QString::fromStdString(text));
-}
-
-bool frmMain::isEnabled(Control c) const
-{
-    QWidget* w = control(c);
-    return w && !w->testAttribute(Qt::WA_Disabled);
-}
-
-void frmMain::setEnabled(Control c, bool enabled)
-{
-    if (QWidget* w = control(c))
-        w->setEnabled(enabled);
-}
-
-void frmMain::setBusy(bool busy)
-{
-    if (busy == busy_)
+    if (!chart_ || !chart_->isVisible())
         return;
-    busy_ = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
+    std::optional<float> desired;
+    try {
+        desired = ParseSingle(controls_.text(Control::txtEps), state_.separator);
+    } catch (const QuentaError&) {  // no desired accuracy to draw
+    }
+    chart_->setHistory(history_, desired);
 }
 
 } // namespace quenta

@@ -1,52 +1,12 @@
 #include "help/frmHelp.h"
 
-#include <QApplication>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QPushButton>
-#include <QStyle>
 #include <QTextDocument>
-#include <algorithm>
-#include <cmath>
+
+#include "help/twips_layout.h"
 
 namespace quenta {
-
-namespace {
-
-constexpr double kTwipsPerPixel = 15.0; // 1440 twips to the inch at 96 dpi
-
-struct TwipsRect {
-    int left, top, width, height;
-};
-
-constexpr int kClientWidth = 8550;
-constexpr int kClientHeight = 7560;
-constexpr TwipsRect kBrowser{240, 600, 8055, 6255};
-constexpr TwipsRect kBack{1080, 6960, 1215, 495};
-constexpr TwipsRect kForward{2640, 6960, 1215, 495};
-
-const char* const kBackCaption = "Back";
-const char* const kForwardCaption = "Forward";
-
-int toPixels(int twips, double scale)
-{
-    return static_cast<int>(std::lround(twips * scale / kTwipsPerPixel));
-}
-
-QRect toPixels(const TwipsRect& r, double scale)
-{
-    return QRect(toPixels(r.left, scale), toPixels(r.top, scale), toPixels(r.width, scale),
-                 toPixels(r.height, scale));
-}
-
-// Room a push button needs around its caption: the style's margin and frame on both sides.
-double buttonPadding()
-{
-    QStyle* style = QApplication::style();
-    return style->pixelMetric(QStyle::PM_ButtonMargin) + 2.0 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
-}
-
-} // namespace
 
 HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent) {}
 
@@ -64,7 +24,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name)
     return QTextBrowser::loadResource(type, name);
 }
 
-frmHelp::frmHelp() : QWidget(nullptr)
+frmHelp::frmHelp() : QWidget(nullptr), layout_(new TwipsLayout(this, {8550, 7560}))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Help"));
@@ -74,10 +34,10 @@ frmHelp::frmHelp() : QWidget(nullptr)
     WebBrowser1->setOpenLinks(true);
     WebBrowser1->setOpenExternalLinks(true);
 
-    cmdBack = new QPushButton(QString::fromLatin1(kBackCaption), this);
+    cmdBack = new QPushButton(QStringLiteral("Back"), this);
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
     cmdBack->setAutoDefault(false);
-    cmdForward = new QPushButton(QString::fromLatin1(kForwardCaption), this);
+    cmdForward = new QPushButton(QStringLiteral("Forward"), this);
     cmdForward->setObjectName(QStringLiteral("cmdForward"));
     cmdForward->setAutoDefault(false);
 
@@ -87,7 +47,10 @@ frmHelp::frmHelp() : QWidget(nullptr)
     connect(cmdBack, &QPushButton::clicked, this, &frmHelp::cmdBack_Click);
     connect(cmdForward, &QPushButton::clicked, this, &frmHelp::cmdForward_Click);
 
-    applyFont(defaultFont());
+    layout_->add(WebBrowser1, {240, 600, 8055, 6255});
+    layout_->add(cmdBack, {1080, 6960, 1215, 495});
+    layout_->add(cmdForward, {2640, 6960, 1215, 495});
+    applyFont(TwipsLayout::windowFont());
 }
 
 void frmHelp::cmdBack_Click()
@@ -106,40 +69,12 @@ void frmHelp::cmdForward_Click()
     }
 }
 
-QFont frmHelp::defaultFont()
-{
-    QFont font = QApplication::font();
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.0);
-    return font;
-}
-
-double frmHelp::scaleFor(const QFont& font)
-{
-    const QFontMetricsF fm(font);
-    const double padding = buttonPadding();
-    double scale = 1.0;
-    for (const auto& [caption, rect] : {std::pair{kBackCaption, kBack}, std::pair{kForwardCaption, kForward}}) {
-        const double needWidth = fm.horizontalAdvance(QString::fromLatin1(caption)) + padding;
-        const double needHeight = fm.height() + padding;
-        scale = std::max(scale, needWidth * kTwipsPerPixel / rect.width);
-        scale = std::max(scale, needHeight * kTwipsPerPixel / rect.height);
-    }
-    // A hair more, so that rounding the scaled geometry to whole pixels never clips a caption.
-    return scale > 1.0 ? scale * 1.02 : 1.0;
-}
-
 void frmHelp::applyFont(const QFont& font)
 {
-    scale_ = scaleFor(font);
-    setFont(font);
-    WebBrowser1->setFont(font);
-    cmdBack->setFont(font);
-    cmdForward->setFont(font);
-    WebBrowser1->setGeometry(toPixels(kBrowser, scale_));
-    cmdBack->setGeometry(toPixels(kBack, scale_));
-    cmdForward->setGeometry(toPixels(kForward, scale_));
-    setFixedSize(toPixels(kClientWidth, scale_), toPixels(kClientHeight, scale_));
+    for (QWidget* w : std::initializer_list<QWidget*>{this, WebBrowser1, cmdBack, cmdForward})
+        w->setFont(font);
+    layout_->fit();
+    setFixedSize(layout_->clientSize());
 }
 
 } // namespace quenta

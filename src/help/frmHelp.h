@@ -9,6 +9,8 @@ class QPushButton;
 
 namespace quenta {
 
+class TwipsLayout;
+
 // The browser of the help window. Local pages only; a page that is missing shows a short notice
 // of its own instead of an empty view (the same thing a web browser does for a missing file).
 class HelpBrowser : public QTextBrowser {
@@ -31,19 +33,12 @@ public:
     void cmdBack_Click();
     void cmdForward_Click();
 
-    // Uses the given font for the controls and places them again: the geometry is the twips
-    // table scaled by 1 / 15 px per twip, times the factor the font needs so that every caption
-    // fits its button (never less than 1).
+    // Uses the given font for the controls and places them again: the twips table enlarged as
+    // far as the captions need in that font. The window starts with TwipsLayout::windowFont().
     void applyFont(const QFont& font);
-    double layoutScale() const { return scale_; }
-
-    // The font the window starts with: the platform's sans-serif at 8 points.
-    static QFont defaultFont();
-    // The factor by which the twips layout must grow so that the button captions fit in font.
-    static double scaleFor(const QFont& font);
 
 private:
-    double scale_ = 1.0;
+    TwipsLayout* layout_;
 };
 
 } // namespace quenta

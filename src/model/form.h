@@ -1,7 +1,7 @@
 #pragma once
 // What a command may touch: the working state, the grid, a few control texts and enabled flags,
-// and the user. frmMain implements Controls and UserDialogs with real widgets; tests implement
-// them with a map of texts and a queue of scripted answers.
+// and the user. The main window implements Controls and UserDialogs with real widgets; tests
+// implement them with a map of texts and a queue of scripted answers.
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -18,6 +18,7 @@ enum class Control {
     txtIndex0, txtIndex1, txtIndex2,
     cmdN, cmdA, cmdB, cmdSolution, cmdIter,
 };
+inline constexpr int ControlCount = int(Control::cmdIter) + 1;  // the controls are 0 .. ControlCount - 1
 
 class Controls {
 public:

@@ -3,13 +3,14 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "common/captions.h"
 #include "common/temp_dir.h"
 #include "help/frmHelp.h"
 #include "help/help_commands.h"
+#include "help/twips_layout.h"
 
 using namespace quenta;
 
@@ -75,16 +76,14 @@ TEST(HelpWindow, CaptionsFitAtEveryFontSize)
     frmHelp w;
     w.setAttribute(Qt::WA_DeleteOnClose, false);  // this one lives on the stack
     const QRect before = w.cmdForward->geometry();
-    QFont font = frmHelp::defaultFont();
+    QFont font = TwipsLayout::windowFont();
     for (double points : {8.0, 30.0}) {
         font.setPointSizeF(points);
         w.applyFont(font);
-        const int pad = w.style()->pixelMetric(QStyle::PM_ButtonMargin) + 2 * w.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        EXPECT_LE(w.cmdForward->fontMetrics().horizontalAdvance(w.cmdForward->text()) + pad, w.cmdForward->width()) << points;
-        EXPECT_LE(w.cmdForward->fontMetrics().height() + pad, w.cmdForward->height()) << points;
-        EXPECT_LE(w.cmdForward->geometry().bottom(), w.height());
+        quenta::testing::expectCaptionsFit(w);
+        EXPECT_LE(w.cmdForward->geometry().bottom(), w.height()) << points;
     }
-    w.applyFont(frmHelp::defaultFont());
+    w.applyFont(TwipsLayout::windowFont());
     EXPECT_EQ(w.cmdForward->geometry(), before);
 }
 
