@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QSettings>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -13,6 +17,7 @@
 #include "app/grid_view.h"
 #include "app/menu_shortcuts.h"
 #include "app/qt_dialogs.h"
+#include "app/recent_files.h"
 #include "app/startup.h"
 #include "files/commands.h"
 #include "help/help_commands.h"
@@ -33,6 +38,7 @@ frmMain::frmMain(const ProgramDir& programDir, UserDialogs* dialogs, QWidget* pa
 {
     setWindowTitle(QStringLiteral("QUENTA"));
     setFont(TwipsLayout::windowFont());
+    setAcceptDrops(true);
 
     createControls();
     createActions();
@@ -47,6 +53,14 @@ frmMain::frmMain(const ProgramDir& programDir, UserDialogs* dialogs, QWidget* pa
 }
 
 frmMain::~frmMain() { stopRun(); }
+
+void frmMain::useSettings(std::unique_ptr<QSettings> settings)
+{
+    settings_ = std::move(settings);
+    // A settings file that cannot be read gives no values: the window keeps its own size.
+    restoreGeometry(settings_->value(QStringLiteral("window/geometry")).toByteArray());
+    recent_->useSettings(settings_.get());
+}
 
 QTableView* frmMain::gridView() const { return controls_.gridView(); }
 
@@ -73,9 +87,9 @@ void frmMain::createActions()
             run_.hold(a, false);
         return a;
     };
-    Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O, [this] { startLoad(&Open_Choose, &Open_Load); }, true);
+    Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O, [this] { startLoad(CommandLine::Load::Open); }, true);
     Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { runNow(Save_Click); }, true);
-    Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startLoad(&Connect_Choose, &Connect_Load); }, true);
+    Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startLoad(CommandLine::Load::Connect); }, true);
     Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T, [this] { showChart(); });
     Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E, [] { Exit_Click(); });
     About_ = action("About", "&About", Qt::CTRL | Qt::Key_A, [this] { runNow([](Form& f) { About_Click(f.dir.help()); }); });
@@ -89,6 +103,11 @@ void frmMain::createMenus()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File"));
     file->addActions({Open_, Save_, Connect_, Chart_});
+    QMenu* recent = file->addMenu(QStringLiteral("&Recent"));
+    recent->setObjectName(QStringLiteral("Recent"));
+    recent_ = new RecentFiles(recent);
+    connect(recent_, &RecentFiles::chosen, this, &frmMain::loadRecent);
+    run_.hold(recent, false);
     file->addSeparator();
     file->addAction(Exit_);
 
@@ -174,12 +193,51 @@ void frmMain::startRun(RunController::Command command, bool readsFile)
     run_.start(std::move(command));
 }
 
-void frmMain::startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&))
+void frmMain::startLoad(CommandLine::Load how)
 {
     std::optional<QString> path;
-    runNow([&path, choose](Form& f) { path = choose(f); });
+    const bool open = how == CommandLine::Load::Open;
+    runNow([&path, open](Form& f) { path = open ? Open_Choose(f) : Connect_Choose(f); });
     if (path)
-        startRun([load, path = *path](Form& f) { load(f, path); }, true);
+        load(how, *path);
+}
+
+void frmMain::load(CommandLine::Load how, const QString& path)
+{
+    if (run_.running() || how == CommandLine::Load::None)
+        return;
+    if (QFileInfo(path).isFile())
+        recent_->add(how, path);
+    if (how == CommandLine::Load::Open)
+        startRun([path](Form& f) { Open_Load(f, path); }, true);
+    else
+        startRun([path](Form& f) { Connect_Load(f, path); }, true);
+}
+
+void frmMain::loadRecent(CommandLine::Load how, const QString& path)
+{
+    if (!QFileInfo(path).isFile()) {
+        recent_->remove(path);
+        form_.user.message(state_.msgNoFile);
+        return;
+    }
+    load(how, path);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!run_.running() && urls.size() == 1 && urls.front().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (run_.running() || urls.size() != 1 || !urls.front().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    load(CommandLine::Load::Open, urls.front().toLocalFile());
 }
 
 void frmMain::showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal)
@@ -210,6 +268,8 @@ void frmMain::closeEvent(QCloseEvent* event)
     stopRun();
     // The help window may keep the program running: the scratch file is free from now on.
     state_.scratch.reset();
+    if (settings_)
+        settings_->setValue(QStringLiteral("window/geometry"), saveGeometry());
     QMainWindow::closeEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/main_controls.h"
 #include "app/run_controller.h"
 #include "model/form.h"
@@ -16,11 +17,14 @@
 #include "model/state.h"
 
 class QAction;
+class QMenu;
+class QSettings;
 class QTableView;
 
 namespace quenta {
 
 class QtDialogs;
+class RecentFiles;
 class TwipsLayout;
 class frmChart;
 
@@ -37,6 +41,14 @@ public:
     SystemGrid& grid() { return *grid_; }
     Form& form() { return form_; }
     const ProgramDir& programDir() const { return form_.dir; }
+
+    // Keeps the window's size and place and File > Recent in settings between runs, and restores
+    // them now. Without it (as in tests) nothing is remembered.
+    void useSettings(std::unique_ptr<QSettings> settings);
+    // Opens or connects path as File > Open or File > Connect would after their dialog, and
+    // remembers it in File > Recent. Refused while a run or a load goes, as Open is.
+    void load(CommandLine::Load how, const QString& path);
+    RecentFiles& recentFiles() { return *recent_; }
 
     // Whether a run is on the worker now; stopRun() stops it and waits until it has ended.
     bool running() const { return run_.running(); }
@@ -56,6 +68,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A system file dropped on the window is opened.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
@@ -73,7 +88,8 @@ private:
     // the progress bar.
     void startRun(RunController::Command command, bool readsFile = false);
     // Open or Connect: asks for the file here, then loads it on the worker.
-    void startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&));
+    void startLoad(CommandLine::Load how);
+    void loadRecent(CommandLine::Load how, const QString& path);
     void showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
     void showRunEnd(const RunReport& report);
     void showChart();
@@ -88,6 +104,8 @@ private:
     RunController run_;
     TwipsLayout* layout_ = nullptr;
     std::vector<float> history_;  // state_.accuracy as this thread knows it during a run
+    std::unique_ptr<QSettings> settings_;
+    RecentFiles* recent_ = nullptr;
     frmChart* chart_ = nullptr;
 
     QAction* Open_ = nullptr;
