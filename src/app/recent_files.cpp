@@ -16,7 +16,7 @@ const QString OpenTag = QStringLiteral("open:"), ConnectTag = QStringLiteral("co
 
 } // namespace
 
-RecentFiles::RecentFiles(QMenu* menu) : QObject(menu), menu_(menu) { rebuild(); }
+RecentFiles::RecentFiles(QMenu* menu) : QObject(menu), menu_(menu) { rebuild(false); }
 
 void RecentFiles::useSettings(QSettings* settings)
 {
@@ -31,7 +31,7 @@ void RecentFiles::useSettings(QSettings* settings)
                 entries_.push_back({open ? CommandLine::Load::Open : CommandLine::Load::Connect, path});
         }
     }
-    rebuild();
+    rebuild(false);  // read, not changed: nothing to write back at start-up
 }
 
 void RecentFiles::add(CommandLine::Load load, const QString& path)
@@ -49,7 +49,7 @@ void RecentFiles::remove(const QString& path)
     rebuild();
 }
 
-void RecentFiles::rebuild()
+void RecentFiles::rebuild(bool store)
 {
     menu_->clear();
     QStringList stored;
@@ -66,7 +66,7 @@ void RecentFiles::rebuild()
         connect(a, &QAction::triggered, this, [this, e] { emit chosen(e.load, e.path); });
     }
     menu_->setEnabled(!entries_.empty());
-    if (settings_)
+    if (settings_ && store)
         settings_->setValue(Key, stored);
 }
 

@@ -33,7 +33,8 @@ signals:
     void chosen(CommandLine::Load load, const QString& path);
 
 private:
-    void rebuild();
+    // The menu anew from entries_; store: the list changed and goes to the settings too.
+    void rebuild(bool store = true);
 
     QMenu* menu_;
     QSettings* settings_ = nullptr;
