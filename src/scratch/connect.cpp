@@ -13,7 +13,7 @@
 #include "model/errors.h"
 #include "model/numbers.h"
 #include "scratch/scratch_claim.h"
-#include "scratch/scratch_file.h"
+#include "scratch/scratch_writer.h"
 
 namespace quenta {
 
