@@ -8,7 +8,7 @@
 
 namespace quenta::record_io {
 
-int open_file(const QByteArray& name, int flags)
+int open_path(const QByteArray& name, int flags)
 {
     return retrying([&] { return ::open(name.constData(), flags | O_CLOEXEC, 0644); });
 }

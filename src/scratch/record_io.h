@@ -52,7 +52,7 @@ template <class Call> auto retrying(Call call)
 }
 
 // open(2) of an encoded name, closed on exec; -1 and errno on failure.
-int open_file(const QByteArray& name, int flags);
+int open_path(const QByteArray& name, int flags);
 
 // Reads bytes at `offset` into `into` until at least `need` of the `size` asked for arrived.
 // False when a read fails (errno says why); FileError when the file ends before `need`.

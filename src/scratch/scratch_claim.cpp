@@ -24,7 +24,7 @@ std::optional<ScratchIdentity> ScratchIdentity::of(const QString& path)
 
 std::shared_ptr<ScratchClaim> ScratchClaim::take(const QString& lockPath)
 {
-    const int fd = record_io::open_file(QFile::encodeName(lockPath), O_RDWR | O_CREAT);
+    const int fd = record_io::open_path(QFile::encodeName(lockPath), O_RDWR | O_CREAT);
     if (fd < 0)
         throw FileError("cannot open the scratch file's lock");
     if (record_io::retrying([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {

@@ -85,7 +85,7 @@ const unsigned char* RecordReader::fetch(std::int64_t offset, std::size_t size)
 
 ScratchReader::ScratchReader(const QString& path)
 {
-    fd_ = open_file(QFile::encodeName(path), O_RDONLY);
+    fd_ = open_path(QFile::encodeName(path), O_RDONLY);
     if (fd_ < 0)
         throw FileError("cannot open the scratch file");
     struct stat st {};
@@ -116,7 +116,7 @@ int ScratchReader::directFd()
         return -1;
     if (directFd_ < 0) {
         // Through the descriptor rather than the name: the very file that is open.
-        directFd_ = open_file(QByteArray("/proc/self/fd/") + QByteArray::number(fd_), O_RDONLY | O_DIRECT);
+        directFd_ = open_path(QByteArray("/proc/self/fd/") + QByteArray::number(fd_), O_RDONLY | O_DIRECT);
         if (directFd_ < 0)
             directFd_ = -2;
     }

@@ -113,7 +113,7 @@ struct ScratchWriter::Output {
 ScratchWriter::ScratchWriter(const QString& path, std::int64_t directBytes)
     : name_(QFile::encodeName(path)), directBytes_(directBytes)
 {
-    fd_ = open_file(name_, O_WRONLY | O_CREAT);
+    fd_ = open_path(name_, O_WRONLY | O_CREAT);
     if (fd_ < 0)
         throw FileError("cannot open the scratch file for writing");
 }
@@ -149,7 +149,7 @@ void ScratchWriter::reserve(std::int64_t count)
     if (bytes >= directBytes_ && directFd_ < 0 && !out_) {
         // A file this large would only pass through the page cache and push out everything
         // else; its own blocks go straight to the disk. Where O_DIRECT is refused, the page cache.
-        directFd_ = open_file(name_, O_WRONLY | O_DIRECT);
+        directFd_ = open_path(name_, O_WRONLY | O_DIRECT);
     }
 }
 
