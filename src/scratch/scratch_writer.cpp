@@ -159,11 +159,10 @@ void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t 
 {
     while (count > 0) {
         if (bufferCount_ > 0 && (first != bufferFirst_ + bufferCount_ || bufferCount_ == bufferRecords_)) {
-            // The one buffer is full and more is coming: from now on a thread writes.
-            const bool outgrown = !out_ && bufferCount_ == bufferRecords_;
-            handOff();
-            if (outgrown)
-                single_.reset();
+            if (single_ && first == bufferFirst_ + bufferCount_)
+                outgrow();
+            else
+                handOff();
         }
         if (fd_ < 0)
             throw FileError("the scratch file is not open");
@@ -189,7 +188,7 @@ void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t 
 void ScratchWriter::takeBuffer()
 {
     const std::int64_t threadRecords = directFd_ >= 0 ? DirectBufferRecords : CachedBufferRecords;
-    if (!out_ && !single_ && bufferRecords_ == 0 && announced_ <= threadRecords) {
+    if (bufferRecords_ == 0 && announced_ <= threadRecords) {
         bufferRecords_ = announced_ > 0 ? announced_ : FirstBufferRecords;
         single_ = zeroed_buffer(bufferRecords_);
     }
@@ -215,6 +214,24 @@ void ScratchWriter::takeBuffer()
     buffer_ = o.idle.back();
     o.idle.pop_back();
     o.report();
+}
+
+// The only buffer is full and the records go on: what it holds moves to the first of the
+// thread's buffers, so that those still start where the records did (on a block, for direct
+// I/O, and on the page cache's large pages).
+void ScratchWriter::outgrow()
+{
+    Freed<unsigned char> single = std::move(single_);
+    const std::int64_t records = bufferRecords_;
+    try {
+        takeBuffer();
+    } catch (...) {
+        single_ = std::move(single);
+        buffer_ = single_.get();
+        bufferRecords_ = records;
+        throw;
+    }
+    std::memcpy(buffer_, single.get(), static_cast<std::size_t>(bufferCount_ * ScratchRecordLength));
 }
 
 // Writes the filled buffer out, or gives it to the thread (the buffer is given up whatever

@@ -45,6 +45,7 @@ public:
 private:
     struct Output;  // the buffers and the thread that writes them
     void takeBuffer();
+    void outgrow();
     void handOff();
     void stop();
 
