@@ -245,7 +245,7 @@ void ScratchWriter::handOff()
     buffer_ = nullptr;
     bufferCount_ = 0;
     writtenEnd_ = std::max(writtenEnd_, job.offset + static_cast<std::int64_t>(job.size));
-    if (!out_) {
+    if (single_) {
         if (!put(fd_, directFd_, job))
             throw WriteError("cannot write the scratch file");
         return;
