@@ -91,7 +91,8 @@ void Band::load(int first)
     l.group = direct ? GroupRows : 1;
     const int groups = (n_ + l.group - 1) / l.group;
     const int wanted = direct ? size_.directReaders : size_.readers;
-    const int readers = records < size_.parallelRecords ? 1 : std::clamp(wanted, 1, std::min(groups, int(l.readers.size())));
+    const int most = std::min(groups, static_cast<int>(l.readers.size()));
+    const int readers = records < size_.parallelRecords ? 1 : std::clamp(wanted, 1, most);
     std::vector<std::thread> helpers;
     for (int k = 1; k < readers; ++k) {
         try {

@@ -16,7 +16,8 @@ int open_path(const QByteArray& name, int flags)
 bool read_at(int fd, unsigned char* into, std::size_t size, std::size_t need, std::int64_t offset)
 {
     for (std::size_t done = 0; done < need;) {
-        const ssize_t got = retrying([&] { return ::pread(fd, into + done, size - done, static_cast<off_t>(offset + done)); });
+        const auto at = static_cast<off_t>(offset + static_cast<std::int64_t>(done));
+        const ssize_t got = retrying([&] { return ::pread(fd, into + done, size - done, at); });
         if (got < 0)
             return false;
         if (got == 0)
@@ -29,7 +30,8 @@ bool read_at(int fd, unsigned char* into, std::size_t size, std::size_t need, st
 bool write_at(int fd, const unsigned char* data, std::size_t size, std::int64_t offset)
 {
     for (std::size_t done = 0; done < size;) {
-        const ssize_t put = retrying([&] { return ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done)); });
+        const auto at = static_cast<off_t>(offset + static_cast<std::int64_t>(done));
+        const ssize_t put = retrying([&] { return ::pwrite(fd, data + done, size - done, at); });
         if (put <= 0)
             return false;
         done += static_cast<std::size_t>(put);
@@ -55,7 +57,8 @@ std::int64_t physical_memory()
 
 std::int64_t direct_read_above()
 {
-    static const std::int64_t half = physical_memory() > 0 ? physical_memory() / 2 : std::numeric_limits<std::int64_t>::max();
+    static const std::int64_t half =
+        physical_memory() > 0 ? physical_memory() / 2 : std::numeric_limits<std::int64_t>::max();
     return half;
 }
 

@@ -45,7 +45,8 @@ void RecordReader::read(std::int64_t first, std::int64_t count, std::int64_t str
     while (count > 0) {
         const std::int64_t k = std::min(count, perRead);
         // Only the value bytes of the last record are needed.
-        const unsigned char* p = fetch((first - 1) * ScratchRecordLength, static_cast<std::size_t>((k - 1) * ScratchRecordLength + 4));
+        const auto size = static_cast<std::size_t>((k - 1) * ScratchRecordLength + 4);
+        const unsigned char* p = fetch((first - 1) * ScratchRecordLength, size);
         for (std::int64_t r = 0; r < k; ++r, p += ScratchRecordLength)
             *out++ = load_value(p);
         first += k * stride;
