@@ -22,6 +22,7 @@
 #include "model/numbers.h"
 #include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
+#include "scratch/scratch_writer.h"
 #include "solver/iteration.h"
 #include "solver/solve.h"
 

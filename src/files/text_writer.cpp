@@ -13,7 +13,6 @@ TextFileWriter::TextFileWriter(const QString& name) : file_(name)
 {
     if (QFileInfo(name).isDir() || !file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw FileError("cannot create " + name.toStdString());
-    buf_.reserve(Chunk + 4096);
 }
 
 void TextFileWriter::commit()

@@ -26,6 +26,7 @@ public:
     void commit();
 
 private:
+    // The buffer grows with what is written, up to a chunk: a short file needs no more.
     static constexpr std::size_t Chunk = std::size_t(1) << 20;
     void drain();
     [[noreturn]] void fail();

@@ -1,6 +1,6 @@
 #pragma once
 // A band of consecutive columns of the augmented matrix [A | b], every row, read from the scratch
-// file with one positioned read per row and held column by column; column N+1 is b.
+// file one row's stretch of records at a time and held column by column; column N+1 is b.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,12 +12,8 @@ namespace quenta {
 // The memory the file-backed routines hold a band of columns in when they read the scratch file
 // with direct I/O. A band this large is a few thousand columns wide even at the largest order, so
 // each row's part of it is one read of a few hundred kilobytes. The readers' row buffers come on
-// top: 1 KB per column and reader.
+// top: about 160 bytes per column and reader.
 constexpr std::size_t ScratchReadBudget = std::size_t(160) << 20;
-
-// Scratch files larger than this are read with direct I/O, past the page cache, which cannot
-// hold them anyway: half of the physical memory.
-std::int64_t direct_read_threshold();
 
 // The memory of a band and how it is read; the defaults are the program's. Buffered reads come
 // from the page cache and are copies, as fast as the cores, and a band small enough to stay in
@@ -29,7 +25,7 @@ struct BandSize {
     std::int64_t parallelRecords = 1 << 16;  // bands of fewer records are read by one thread
     int readers = 2;                         // threads reading a larger band, buffered...
     int directReaders = 16;                  // ...and direct
-    std::int64_t directAbove = direct_read_threshold();  // files larger than this: direct I/O
+    std::int64_t directAbove = record_io::direct_read_above();  // files larger than this: direct I/O
 };
 
 class Band {
@@ -45,7 +41,7 @@ public:
     void load(int first);
     bool holds(int i) const { return i >= first_ && i < first_ + count_; }
     // Element k is a(k+1, i) for k < rows(i).
-    const float* column(int i) const { return data_ + static_cast<std::size_t>(i - first_) * stride_; }
+    const float* column(int i) const { return data_.get() + static_cast<std::size_t>(i - first_) * stride_; }
     // How many of the rows 1..n of column i exist in the file.
     int rows(int i) const;
 
@@ -61,7 +57,7 @@ private:
     int width_;
     int first_ = 1;
     int count_ = 0;
-    float* data_ = nullptr;
+    record_io::Freed<float> data_;
     bool direct_;
     std::unique_ptr<struct BandLoad> load_;
 };

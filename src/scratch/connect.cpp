@@ -14,7 +14,7 @@
 #include "model/messages.h"
 #include "model/numbers.h"
 #include "scratch/scratch_claim.h"
-#include "scratch/scratch_file.h"
+#include "scratch/scratch_writer.h"
 
 namespace quenta {
 

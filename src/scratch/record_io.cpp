@@ -1,44 +1,25 @@
 #include "scratch/record_io.h"
 
-#include <algorithm>
-#include <bit>
-#include <cerrno>
-#include <cstring>
+#include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 
 #include "model/errors.h"
-#include "scratch/scratch_file.h"
 
 namespace quenta::record_io {
 
-float decode(const unsigned char* p)
+int open_path(const QByteArray& name, int flags)
 {
-    std::uint32_t bits = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    return std::bit_cast<float>(bits);
+    return retrying([&] { return ::open(name.constData(), flags | O_CLOEXEC, 0644); });
 }
 
-void encode(float v, unsigned char* p)
+bool read_at(int fd, unsigned char* into, std::size_t size, std::size_t need, std::int64_t offset)
 {
-    const auto bits = std::bit_cast<std::uint32_t>(v);
-    p[0] = static_cast<unsigned char>(bits);
-    p[1] = static_cast<unsigned char>(bits >> 8);
-    p[2] = static_cast<unsigned char>(bits >> 16);
-    p[3] = static_cast<unsigned char>(bits >> 24);
-}
-
-bool read_direct(int fd, unsigned char* into, std::size_t size, std::size_t need, std::int64_t offset)
-{
-    std::size_t done = 0;
-    while (done < need) {
-        const ssize_t got = ::pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EINVAL)
-                return false;
-            throw FileError("cannot read the scratch file");
-        }
+    for (std::size_t done = 0; done < need;) {
+        const auto at = static_cast<off_t>(offset + static_cast<std::int64_t>(done));
+        const ssize_t got = retrying([&] { return ::pread(fd, into + done, size - done, at); });
+        if (got < 0)
+            return false;
         if (got == 0)
             throw FileError("the scratch file ends early");
         done += static_cast<std::size_t>(got);
@@ -46,35 +27,45 @@ bool read_direct(int fd, unsigned char* into, std::size_t size, std::size_t need
     return true;
 }
 
-void read_exact(int fd, unsigned char* into, std::size_t size, std::int64_t offset)
+bool write_at(int fd, const unsigned char* data, std::size_t size, std::int64_t offset)
 {
-    // On a descriptor without direct I/O, EINVAL is a failure like any other.
-    if (!read_direct(fd, into, size, size, offset))
-        throw FileError("cannot read the scratch file");
+    for (std::size_t done = 0; done < size;) {
+        const auto at = static_cast<off_t>(offset + static_cast<std::int64_t>(done));
+        const ssize_t put = retrying([&] { return ::pwrite(fd, data + done, size - done, at); });
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
 }
 
-void read_strided(int fd, std::int64_t first, std::int64_t count, float* out, std::size_t stride,
-                  std::vector<unsigned char>& bytes, std::size_t maxBytes)
+Freed<unsigned char> block_aligned(std::size_t bytes)
 {
-    const std::int64_t perRead = std::max<std::int64_t>(1, static_cast<std::int64_t>(maxBytes) / ScratchRecordLength);
-    while (count > 0) {
-        const std::int64_t k = std::min(count, perRead);
-        // Only the value bytes of the last record are needed.
-        const std::size_t size = static_cast<std::size_t>((k - 1) * ScratchRecordLength + 4);
-        if (bytes.size() < size)
-            bytes.resize(size);
-        read_exact(fd, bytes.data(), size, (first - 1) * ScratchRecordLength);
-        const unsigned char* p = bytes.data();
-        if constexpr (std::endian::native == std::endian::little) {
-            for (std::int64_t r = 0; r < k; ++r, p += ScratchRecordLength, out += stride)
-                std::memcpy(out, p, sizeof(float));
-        } else {
-            for (std::int64_t r = 0; r < k; ++r, p += ScratchRecordLength, out += stride)
-                *out = decode(p);
-        }
-        first += k;
-        count -= k;
-    }
+    return Freed<unsigned char>(static_cast<unsigned char*>(std::aligned_alloc(Block, round_up(bytes, Block))));
+}
+
+namespace {
+
+// The physical memory in bytes; 0 when the system does not say.
+std::int64_t physical_memory()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && page > 0 ? std::int64_t(pages) * page : 0;
+}
+
+} // namespace
+
+std::int64_t direct_read_above()
+{
+    static const std::int64_t half =
+        physical_memory() > 0 ? physical_memory() / 2 : std::numeric_limits<std::int64_t>::max();
+    return half;
+}
+
+std::int64_t direct_write_from()
+{
+    static const std::int64_t fifth = physical_memory() > 0 ? physical_memory() / 5 : std::int64_t(4) << 30;
+    return fifth;
 }
 
 } // namespace quenta::record_io

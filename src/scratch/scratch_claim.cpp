@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "model/errors.h"
+#include "scratch/record_io.h"
 
 namespace quenta {
 
@@ -23,17 +24,10 @@ std::optional<ScratchIdentity> ScratchIdentity::of(const QString& path)
 
 std::shared_ptr<ScratchClaim> ScratchClaim::take(const QString& lockPath)
 {
-    int fd;
-    do {
-        fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = record_io::open_path(QFile::encodeName(lockPath), O_RDWR | O_CREAT);
     if (fd < 0)
         throw FileError("cannot open the scratch file's lock");
-    int locked;
-    do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
+    if (record_io::retrying([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
         const bool held = errno == EWOULDBLOCK;
         ::close(fd);
         if (held)

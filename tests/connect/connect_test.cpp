@@ -191,11 +191,12 @@ TEST(ScratchOwner, AConnectWaitsForTheOwnerToLetGo)
 // A disk too full for the scratch file: the user hears that data.sle could not be written (not
 // that a number is wrong), the file is emptied to give its space back, and nothing can be
 // solved from it. A new file fails when its space is reserved; over a larger file that needs no
-// more space, the write itself fails.
+// more space, the write itself fails, on the calling thread (one buffer holds order 40) or on the
+// writer's thread (order 46 needs more).
 TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
 {
-    // 210 KB and 768 bytes of records, the limit is 512 bytes.
-    for (const auto& [n, existing] : {std::pair{40, false}, std::pair{2, false}, std::pair{40, true}}) {
+    // 210 KB, 768 bytes and 277 KB of records, the limit is 512 bytes.
+    for (const auto& [n, existing] : {std::pair{40, false}, std::pair{2, false}, std::pair{40, true}, std::pair{46, true}}) {
         std::string text;
         for (int k = 0; k < n * (n + 1); ++k)
             text += std::to_string(k % 7) + (k % (n + 1) == n ? "\r\n" : " ");

@@ -1,4 +1,4 @@
-// The scratch file: the bytes on disk, record numbers, blocked and one-record reads, and what
+// The scratch file: the bytes on disk, record numbers, reads of every stride, and what
 // fails: records past the end of the file, files that cannot be opened, bad record numbers.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "common/temp_dir.h"
 #include "model/errors.h"
 #include "scratch/scratch_file.h"
+#include "scratch/scratch_writer.h"
 
 namespace quenta {
 namespace {
@@ -39,13 +40,13 @@ TEST(ScratchFile, LittleEndianValueThenZeroFillerAndTheOldLengthKept)
     EXPECT_EQ(bytes.substr(0, 4), std::string("\x00\x00\xC0\x3F", 4));
 }
 
-TEST(ScratchFile, BlockedReadsAgreeWithOneRecordReadsAndWithTheWrites)
+TEST(ScratchFile, ReadsOfEveryStrideAgreeWithTheWrites)
 {
     TempProgramDir dir;
     const QString path = dir.file("data.sle");
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> value(-1e6f, 1e6f);
-    const int n = 37, total = n * (n + 1) * 30;  // more than the writer's buffer holds
+    const int n = 37, total = n * (n + 1) * 30;  // more than the writer's buffers and a read's stretch hold
     std::vector<float> expected(std::size_t(total) + 1);
     {
         ScratchWriter w(path);
@@ -58,20 +59,30 @@ TEST(ScratchFile, BlockedReadsAgreeWithOneRecordReadsAndWithTheWrites)
     ScratchReader rd(path);
     ASSERT_EQ(rd.records(), total);
     std::vector<float> run(std::size_t(total) + 1);
-    ASSERT_EQ(rd.readRun(1, total, run.data() + 1), total);
+    rd.read(1, total, 1, run.data() + 1);
     ASSERT_EQ(run, expected);
     // The largest order whose n+1 fits 16 bits: its last record needs 32 bits.
     EXPECT_EQ(record_of(32766, 32767, 32766), 32767 * 32766);
     EXPECT_THROW(record_of(1, 1, 32767), OverflowError);
-    for (int trial = 0; trial < 200; ++trial) {
+    RecordReader direct(rd, true);
+    for (int trial = 0; trial < 300; ++trial) {
         const int first = int(rng() % unsigned(total)) + 1, count = int(rng() % 300);
-        const std::int64_t got = rd.readRun(first, count, run.data());
-        ASSERT_EQ(got, std::min(count, total - first + 1));
-        for (int r = first; r < first + got; ++r) {
-            // Record r read alone, as a(i, j) of the system of order n: rows of a(i, 1..n), b(i).
-            const float one = rd.geta(i16((r - 1) / (n + 1) + 1), i16((r - 1) % (n + 1) + 1), i16(n));
-            ASSERT_EQ(std::memcmp(&one, &run[std::size_t(r - first)], 4), 0) << "record " << r;
+        const int stride = trial % 3 ? 1 : int(rng() % 300) + 1;
+        std::vector<float> out(std::size_t(count), 9.0f);
+        const auto read = [&] { trial % 2 ? direct.read(first, count, stride, out.data()) : rd.read(first, count, stride, out.data()); };
+        if (first + std::int64_t(count - 1) * stride > total) {  // the last one lies past the end: nothing is read
+            EXPECT_THROW(read(), FileError);
+            ASSERT_EQ(out, std::vector<float>(std::size_t(count), 9.0f));
+            continue;
         }
+        read();
+        for (int k = 0; k < count; ++k) {
+            const int r = first + k * stride;
+            ASSERT_EQ(std::memcmp(&expected[std::size_t(r)], &out[std::size_t(k)], 4), 0) << "record " << r;
+        }
+        // A record read alone, as a(i, j) of the system of order n: rows of a(i, 1..n), b(i).
+        const float one = rd.geta(i16((first - 1) / (n + 1) + 1), i16((first - 1) % (n + 1) + 1), i16(n));
+        ASSERT_EQ(std::memcmp(&one, &expected[std::size_t(first)], 4), 0) << "record " << first;
     }
 }
 
@@ -96,11 +107,9 @@ TEST(ScratchFile, FailuresAndRecordsPastTheEnd)
     EXPECT_THROW(rd.geta(2, 1, 1), FileError);  // record 3 is not whole
     EXPECT_THROW(rd.getb(2, 1), FileError);     // record 4
     EXPECT_THROW(rd.geta(0, 1, 1), FileError);  // record -1
-    float out[4] = {9, 9, 9, 9};
-    EXPECT_EQ(rd.readRun(2, 4, out), 1);
-    EXPECT_EQ(out[0], 2.0f);
-    EXPECT_EQ(out[1], 9.0f);
-    EXPECT_EQ(rd.readRun(3, 2, out), 0);
+    float out[2] = {9, 9};
+    EXPECT_THROW(rd.read(2, 2, 1, out), FileError);  // records 2 and 3: nothing is read
+    EXPECT_EQ(out[0], 9.0f);
     rd.close();
     EXPECT_THROW(rd.geta(1, 1, 1), FileError);
 }
