@@ -81,8 +81,7 @@ std::optional<DirectCheck> check_against_direct(Form& f)
             std::vector<float> row(static_cast<std::size_t>(n) + 1);
             for (int i = 1; i <= n; ++i) {
                 const std::int32_t first = record_of(static_cast<i16>(i), 1, s.N);
-                if (file.readRun(first, n + 1, row.data()) != n + 1)
-                    throw FileError("the scratch file ends within the system");
+                file.read(first, n + 1, 1, row.data());  // FileError past the end of the file
                 for (int j = 1; j <= n; ++j)
                     a(i - 1, j - 1) = row[static_cast<std::size_t>(j - 1)];
                 b(i - 1) = row[static_cast<std::size_t>(n)];
