@@ -63,6 +63,37 @@ void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y)
     m = static_cast<i16>(count);
 }
 
+FieldSplitter::FieldSplitter(std::string_view separators)
+{
+    for (char c : separators)
+        separates_[static_cast<unsigned char>(c)] = true;
+}
+
+void FieldSplitter::split(std::string_view line, i16& m, std::vector<std::string_view>& y) const
+{
+    y.clear();
+    y.emplace_back();  // y[0] is never used
+    m = 0;
+    const auto separates = [this](char c) { return separates_[static_cast<unsigned char>(c)]; };
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    int count = 0;
+    for (;;) {
+        while (p != end && separates(*p))
+            ++p;
+        if (p == end)
+            break;
+        const char* start = p;
+        while (p != end && !separates(*p))
+            ++p;
+        if (count == INT16_MAX)
+            throw OverflowError("more than 32767 numbers on a line");
+        ++count;
+        y.emplace_back(start, static_cast<std::size_t>(p - start));
+    }
+    m = static_cast<i16>(count);
+}
+
 namespace {
 // The buffer: large for large files, no larger than a small file needs.
 constexpr std::size_t LargestFirstBuffer = std::size_t(1) << 20;
