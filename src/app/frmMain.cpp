@@ -86,8 +86,7 @@ void frmMain::createActions()
                         [this] { runNow([](Form& f) { UserGuide_Click(f.dir.help()); }); });
     GetPaid_ = action("GetPaid", "&Get Paid", Qt::CTRL | Qt::Key_G, [this] { runNow([](Form& f) { GetPaid_Click(f.dir.help()); }); });
     PasteSystem_ = action("PasteSystem", "&Paste System", Qt::CTRL | Qt::SHIFT | Qt::Key_V, [this] {
-        const QByteArray text = QApplication::clipboard()->text().toUtf8();
-        startRun([text](Form& f) { PasteSystem_Load(f, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))); }, true);
+        startRun([text = QApplication::clipboard()->text()](Form& f) { PasteSystem_Load(f, text); }, true);
     }, true);
 }
 

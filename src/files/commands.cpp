@@ -72,7 +72,7 @@ void Open_Load(Form& f, const QString& path)
     took_system(f);
 }
 
-void PasteSystem_Load(Form& f, std::string_view text)
+void PasteSystem_Load(Form& f, QStringView text)
 {
     try {
         if (read_system_text(f, text) != LoadOutcome::Loaded)

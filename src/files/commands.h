@@ -1,8 +1,8 @@
 #pragma once
 // File > Open and File > Save.
 #include <QString>
+#include <QStringView>
 #include <optional>
-#include <string_view>
 
 #include "model/form.h"
 
@@ -19,6 +19,6 @@ void Save_Click(Form& f);
 // Edit > Paste System, the loading half (the window takes the text off the clipboard): the text
 // read by read_system_text becomes the in-memory system as an Open of a file with those numbers
 // makes it, no saved solution aside. A text that is not a system changes nothing; a stop, too.
-void PasteSystem_Load(Form& f, std::string_view text);
+void PasteSystem_Load(Form& f, QStringView text);
 
 } // namespace quenta

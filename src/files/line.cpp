@@ -133,6 +133,15 @@ LineReader::LineReader(std::string_view bytes, std::size_t bufferSize)
     buf_.reset(new char[cap_]);
 }
 
+LineReader::LineReader(Utf16Text text, std::size_t bufferSize)
+    : utf16_(text.text), encoder_(std::make_unique<QStringEncoder>(QStringEncoder::Utf8)), memoryOpen_(true),
+      size_(static_cast<std::int64_t>(text.text.size()))
+{
+    // Room for a few characters at least: one UTF-16 unit becomes up to three bytes.
+    cap_ = std::max<std::size_t>(bufferSize, 8);
+    buf_.reset(new char[cap_]);
+}
+
 LineReader::~LineReader() { close(); }
 
 void LineReader::close()
@@ -159,14 +168,24 @@ void LineReader::fill()
         begin_ = 0;
         end_ = keep;
     }
-    if (end_ == cap_) {
+    // A UTF-16 text is converted only into room for three bytes a unit, two units at least.
+    if (end_ == cap_ || (encoder_ && cap_ - end_ < 6)) {
         std::unique_ptr<char[]> bigger(new char[cap_ * 2]);
         std::memcpy(bigger.get(), buf_.get(), end_);
         buf_ = std::move(bigger);
         cap_ *= 2;
     }
     ssize_t got;
-    if (memoryOpen_) {
+    if (encoder_) {
+        qsizetype units = std::min<qsizetype>(static_cast<qsizetype>((cap_ - end_) / 3), utf16_.size());
+        // A refill never ends between the two halves of a character: the half that would be
+        // left over converts to nothing, and a refill of nothing is the end of the text.
+        if (units < utf16_.size() && utf16_[units - 1].isHighSurrogate())
+            --units;
+        const char* out = encoder_->appendToBuffer(buf_.get() + end_, utf16_.first(units));
+        got = out - (buf_.get() + end_);
+        utf16_ = utf16_.sliced(units);
+    } else if (memoryOpen_) {
         got = static_cast<ssize_t>(std::min(cap_ - end_, memory_.size()));
         if (got > 0)
             std::memcpy(buf_.get() + end_, memory_.data(), static_cast<std::size_t>(got));

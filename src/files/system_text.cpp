@@ -61,11 +61,11 @@ std::string paste_separators(std::string_view separator)
     return separator == "." ? "\t ;," : "\t ;";
 }
 
-LoadOutcome read_system_text(Form& f, std::string_view text)
+LoadOutcome read_system_text(Form& f, QStringView text)
 {
     WorkingState& s = f.state;
     const FieldSplitter splitter(paste_separators(s.separator));
-    LineReader reader(text, std::size_t(1) << 20);
+    LineReader reader(LineReader::Utf16Text{text}, std::size_t(1) << 20);  // UTF-8, a buffer at a time
     // The system goes into a grid of its own that replaces f.grid once the whole text is read;
     // nobody watches it, so its cells are written in one bulk write.
     SystemGrid read;

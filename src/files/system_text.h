@@ -3,6 +3,7 @@
 // first line, then N lines), with the separators that spreadsheets and NumPy write besides the
 // blank; Copy, Copy System and Copy Solution write the grid's texts tab-separated, one grid row
 // a line, which is what spreadsheets paste and what Paste System takes back.
+#include <QStringView>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +27,7 @@ std::string paste_separators(std::string_view separator);
 // naming the first bad line (Failed), and nothing changes. Progress is reported once a line
 // through f.controls; a requested stop ends it early, changing nothing. A failure to hold the
 // text or its grid in memory goes to the caller, with nothing changed.
-LoadOutcome read_system_text(Form& f, std::string_view text);
+LoadOutcome read_system_text(Form& f, QStringView text);
 
 // A rectangle of grid cells, rows and columns counted as the grid counts them, bounds included.
 struct CellRange {

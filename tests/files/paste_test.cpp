@@ -57,7 +57,7 @@ TEST(PasteSystem, EachSeparatorStyleGivesWhatOpenGives)
         pasted.state.StorageMode = FileBacked;
         pasted.state.scratch = ScratchClaim::take(pasted.form.dir.scratchLock());
         pasted.grid.fill_x(1, {0, 7}, ".");
-        PasteSystem_Load(pasted.form, text);
+        PasteSystem_Load(pasted.form, QString::fromStdString(text));
         EXPECT_EQ(pasted.shown(), opened.shown()) << text;
         EXPECT_EQ(window(pasted), window(opened)) << text;
         EXPECT_FALSE(pasted.state.connected());
@@ -94,7 +94,7 @@ TEST(PasteSystem, ABadPasteChangesNothing)
             return s;
         };
         const std::string before = everything();
-        PasteSystem_Load(e.form, c.text);
+        PasteSystem_Load(e.form, QString::fromStdString(c.text));
         EXPECT_EQ(everything(), before) << c.text;
         ASSERT_EQ(e.user.messages.size(), 1u) << c.text;
         EXPECT_NE(e.user.messages[0].find(" line " + std::to_string(c.line) + " "), std::string::npos) << e.user.messages[0];
@@ -114,7 +114,7 @@ TEST(PasteSystem, CopySystemThenPasteGivesTheSameSystem)
     cmdA_Click(from.form);
     const std::optional<std::string> system = CopySystem_Click(from.form);
     ASSERT_TRUE(system);
-    PasteSystem_Load(to.form, *system);
+    PasteSystem_Load(to.form, QString::fromStdString(*system));
     std::string expected = from.shown();
     expected.replace(expected.find(" 2.5E3 "), 7, "2.5E3");
     EXPECT_EQ(to.shown(), expected);
