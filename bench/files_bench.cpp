@@ -1,5 +1,6 @@
 // Open and Save of a system of order 2048 (about 37 MB of text), against reading the same bytes;
-// Paste System of the same numbers as a clipboard text, against Open; and the memory of opening a file that names the largest order on its first line and stops.
+// Paste System of the same numbers as a clipboard text, against Open; and the memory of opening
+// a file that names the largest order on its first line and stops.
 #include <benchmark/benchmark.h>
 
 #include <QDir>
