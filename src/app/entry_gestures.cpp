@@ -48,8 +48,8 @@ EntryGestures::EntryGestures(MainControls& controls, Form& form, const RunContro
     for (int k = 0; k < 3; ++k) {
         QWidget* frame = controls.widget(QStringLiteral("frmIndex(%1)").arg(k));
         frame->installEventFilter(this);
-        for (QWidget* part : frame->findChildren<QWidget*>())
-            part->installEventFilter(this);
+        for (QWidget* inside : frame->findChildren<QWidget*>())
+            inside->installEventFilter(this);
     }
 
     const auto gridAction = [this, grid](const char* caption, auto slot) {
@@ -121,7 +121,7 @@ bool EntryGestures::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::Wheel)
         return QObject::eventFilter(watched, event);
-    // A spinner's frame, or one of its parts.
+    // A spinner's frame, or a control in it.
     auto* frame = static_cast<QWidget*>(watched);
     if (!frame->objectName().startsWith(QStringLiteral("frmIndex")))
         frame = frame->parentWidget();

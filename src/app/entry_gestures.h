@@ -30,8 +30,8 @@ public:
                   QObject* parent);
 
 protected:
-    // The spinners (their frames and parts): the Up and Down keys and the wheel while one of
-    // their buttons has the focus.
+    // The spinners (their frames and what they hold): the Up and Down keys and the wheel while
+    // one of their buttons has the focus.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
