@@ -1,6 +1,8 @@
 #include "app/frmMain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 #include <QShortcut>
 #include <exception>
 
+#include "app/entry_gestures.h"
 #include "app/frmChart.h"
 #include "app/grid_view.h"
 #include "app/menu_shortcuts.h"
@@ -47,7 +50,7 @@ frmMain::frmMain(const ProgramDir& programDir, UserDialogs* dialogs, QWidget* pa
     connectRuns();
     placeControls();
     // Last: it watches the widgets the window holds now.
-    new MenuShortcuts(this, {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_});
+    new MenuShortcuts(this, {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_, PasteSystem_});
 
     Form_Load(form_);
 }
@@ -96,6 +99,9 @@ void frmMain::createActions()
     UserGuide_ = action("UserGuide", "&User Guide", Qt::CTRL | Qt::Key_U,
                         [this] { runNow([](Form& f) { UserGuide_Click(f.dir.help()); }); });
     GetPaid_ = action("GetPaid", "&Get Paid", Qt::CTRL | Qt::Key_G, [this] { runNow([](Form& f) { GetPaid_Click(f.dir.help()); }); });
+    PasteSystem_ = action("PasteSystem", "&Paste System", Qt::CTRL | Qt::SHIFT | Qt::Key_V, [this] {
+        startRun([text = QApplication::clipboard()->text()](Form& f) { PasteSystem_Load(f, text); }, true);
+    }, true);
 }
 
 void frmMain::createMenus()
@@ -110,6 +116,10 @@ void frmMain::createMenus()
     run_.hold(recent, false);
     file->addSeparator();
     file->addAction(Exit_);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("Edit"));
+    edit->addAction(PasteSystem_);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help"));
@@ -130,6 +140,7 @@ void frmMain::connectCommands()
     }
     onClick(control(Control::cmdSolution), [this] { run_.running() ? run_.stop() : startRun(cmdSolution_Click); });
     onClick(control(Control::cmdIter), [this] { startRun(cmdIter_Click); });
+    new EntryGestures(controls_, form_, run_, [this](const RunController::Command& c) { runNow(c); }, PasteSystem_, this);
 }
 
 void frmMain::connectRuns()

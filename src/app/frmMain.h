@@ -116,6 +116,7 @@ private:
     QAction* About_ = nullptr;
     QAction* UserGuide_ = nullptr;
     QAction* GetPaid_ = nullptr;
+    QAction* PasteSystem_ = nullptr;
 };
 
 } // namespace quenta

@@ -25,6 +25,7 @@ GridView::GridView(SystemGrid* grid, QWidget* parent) : QTableView(parent), grid
     setModel(grid);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    setTabKeyNavigation(false);  // Tab goes on to the next control, as it does from any other
     for (QHeaderView* h : {horizontalHeader(), verticalHeader()}) {
         h->setSectionResizeMode(QHeaderView::Fixed);
         h->setHighlightSections(false);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "files/system_file.h"
+#include "files/system_text.h"
 #include "files/text_writer.h"
 #include "model/errors.h"
 #include "model/messages.h"
@@ -25,24 +26,18 @@ std::optional<QString> Open_Choose(Form& f)
     }
 }
 
-void Open_Load(Form& f, const QString& path)
+namespace {
+
+// What Open and Paste System do once a system has been read into the grid (or a read failed
+// and said so): the in-memory mode, the entry and solve buttons, the order and the proposed
+// accuracy in their fields, the arrays sized afresh and a new first step.
+void took_system(Form& f)
 {
     WorkingState& s = f.state;
-    try {
-        const QString before = std::exchange(s.CD_FileName, path);
-        // A failed load has shown its message; the command goes on for the N it left.
-        if (open_file(f, path) == LoadOutcome::Stopped) {
-            s.CD_FileName = before;  // stopped: nothing changes
-            return;
-        }
-        s.StorageMode = InMemory;
-        s.scratch.reset();  // the scratch file is free for other windows
-        for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
-            f.controls.setEnabled(c, true);
-    } catch (const std::exception&) {
-        f.user.message(s.msgBadFile);
-        return;
-    }
+    s.StorageMode = InMemory;
+    s.scratch.reset();  // the scratch file is free for other windows
+    for (Control c : {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter})
+        f.controls.setEnabled(c, true);
     try {
         f.controls.setText(Control::txtN, FormatInteger(s.N));
         f.controls.setText(Control::txtEps, FormatTenth(s.N, s.separator));
@@ -56,6 +51,37 @@ void Open_Load(Form& f, const QString& path)
     } catch (const std::exception&) {
         f.user.message(s.msgNoMemory);
     }
+}
+
+} // namespace
+
+void Open_Load(Form& f, const QString& path)
+{
+    WorkingState& s = f.state;
+    try {
+        const QString before = std::exchange(s.CD_FileName, path);
+        // A failed load has shown its message; the command goes on for the N it left.
+        if (open_file(f, path) == LoadOutcome::Stopped) {
+            s.CD_FileName = before;  // stopped: nothing changes
+            return;
+        }
+    } catch (const std::exception&) {
+        f.user.message(s.msgBadFile);
+        return;
+    }
+    took_system(f);
+}
+
+void PasteSystem_Load(Form& f, QStringView text)
+{
+    try {
+        if (read_system_text(f, text) != LoadOutcome::Loaded)
+            return;
+    } catch (const std::exception&) {
+        f.user.message(f.state.msgNoMemory);  // the text or its grid did not fit in memory
+        return;
+    }
+    took_system(f);
 }
 
 void Open_Click(Form& f)

@@ -1,6 +1,7 @@
 #pragma once
 // File > Open and File > Save.
 #include <QString>
+#include <QStringView>
 #include <optional>
 
 #include "model/form.h"
@@ -14,5 +15,10 @@ void Open_Click(Form& f);
 std::optional<QString> Open_Choose(Form& f);
 void Open_Load(Form& f, const QString& path);
 void Save_Click(Form& f);
+
+// Edit > Paste System, the loading half (the window takes the text off the clipboard): the text
+// read by read_system_text becomes the in-memory system as an Open of a file with those numbers
+// makes it, no saved solution aside. A text that is not a system changes nothing; a stop, too.
+void PasteSystem_Load(Form& f, QStringView text);
 
 } // namespace quenta

@@ -63,6 +63,37 @@ void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y)
     m = static_cast<i16>(count);
 }
 
+FieldSplitter::FieldSplitter(std::string_view separators)
+{
+    for (char c : separators)
+        separates_[static_cast<unsigned char>(c)] = true;
+}
+
+void FieldSplitter::split(std::string_view line, i16& m, std::vector<std::string_view>& y) const
+{
+    y.clear();
+    y.emplace_back();  // y[0] is never used
+    m = 0;
+    const auto separates = [this](char c) { return separates_[static_cast<unsigned char>(c)]; };
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    int count = 0;
+    for (;;) {
+        while (p != end && separates(*p))
+            ++p;
+        if (p == end)
+            break;
+        const char* start = p;
+        while (p != end && !separates(*p))
+            ++p;
+        if (count == INT16_MAX)
+            throw OverflowError("more than 32767 numbers on a line");
+        ++count;
+        y.emplace_back(start, static_cast<std::size_t>(p - start));
+    }
+    m = static_cast<i16>(count);
+}
+
 namespace {
 // The buffer: large for large files, no larger than a small file needs.
 constexpr std::size_t LargestFirstBuffer = std::size_t(1) << 20;
@@ -102,6 +133,15 @@ LineReader::LineReader(std::string_view bytes, std::size_t bufferSize)
     buf_.reset(new char[cap_]);
 }
 
+LineReader::LineReader(Utf16Text text, std::size_t bufferSize)
+    : utf16_(text.text), encoder_(std::make_unique<QStringEncoder>(QStringEncoder::Utf8)), memoryOpen_(true),
+      size_(static_cast<std::int64_t>(text.text.size()))
+{
+    // Room for a few characters at least: one UTF-16 unit becomes up to three bytes.
+    cap_ = std::max<std::size_t>(bufferSize, 8);
+    buf_.reset(new char[cap_]);
+}
+
 LineReader::~LineReader() { close(); }
 
 void LineReader::close()
@@ -128,14 +168,24 @@ void LineReader::fill()
         begin_ = 0;
         end_ = keep;
     }
-    if (end_ == cap_) {
+    // A UTF-16 text is converted only into room for three bytes a unit, two units at least.
+    if (end_ == cap_ || (encoder_ && cap_ - end_ < 6)) {
         std::unique_ptr<char[]> bigger(new char[cap_ * 2]);
         std::memcpy(bigger.get(), buf_.get(), end_);
         buf_ = std::move(bigger);
         cap_ *= 2;
     }
     ssize_t got;
-    if (memoryOpen_) {
+    if (encoder_) {
+        qsizetype units = std::min<qsizetype>(static_cast<qsizetype>((cap_ - end_) / 3), utf16_.size());
+        // A refill never ends between the two halves of a character: the half that would be
+        // left over converts to nothing, and a refill of nothing is the end of the text.
+        if (units < utf16_.size() && utf16_[units - 1].isHighSurrogate())
+            --units;
+        const char* out = encoder_->appendToBuffer(buf_.get() + end_, utf16_.first(units));
+        got = out - (buf_.get() + end_);
+        utf16_ = utf16_.sliced(units);
+    } else if (memoryOpen_) {
         got = static_cast<ssize_t>(std::min(cap_ - end_, memory_.size()));
         if (got > 0)
             std::memcpy(buf_.get() + end_, memory_.data(), static_cast<std::size_t>(got));

@@ -1,6 +1,9 @@
 #pragma once
 // The line splitter and the line reader shared by every reader of text files.
 #include <QString>
+#include <QStringEncoder>
+#include <QStringView>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +19,17 @@ namespace quenta {
 // m + 1). More than 32767 tokens: OverflowError. The views point into `line`.
 void get_row(std::string_view line, i16& m, std::vector<std::string_view>& y);
 
+// get_row with other separators: a line is split at runs of any of the characters given (tab,
+// blank and semicolon for a pasted system). Same results and failures as get_row otherwise.
+class FieldSplitter {
+public:
+    explicit FieldSplitter(std::string_view separators);
+    void split(std::string_view line, i16& m, std::vector<std::string_view>& y) const;
+
+private:
+    std::array<bool, 256> separates_{};
+};
+
 // Reads a text file line by line through a large buffer. A line ends at CR LF, a lone CR or a
 // lone LF; the end is not part of the line. The last line needs no line end; an empty file has
 // no line.
@@ -28,6 +42,13 @@ public:
     // Reads `bytes` as a file's content through a first buffer of bufferSize bytes (at least 1),
     // refilling it read by read as from a file. The bytes must outlive the reader.
     LineReader(std::string_view bytes, std::size_t bufferSize);
+    // Reads a text held as UTF-16 (as the clipboard gives it) as its UTF-8 bytes, converting it
+    // a buffer at a time. The text must outlive the reader; size() is its length in UTF-16 units,
+    // which for ASCII text is its size in bytes.
+    struct Utf16Text {
+        QStringView text;
+    };
+    LineReader(Utf16Text text, std::size_t bufferSize);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -47,6 +68,8 @@ private:
     int fd_ = -1;
     // The content when it is read from memory: what is left of it, and whether the reader is open.
     std::string_view memory_;
+    QStringView utf16_;
+    std::unique_ptr<QStringEncoder> encoder_;  // UTF-16 to UTF-8, when reading utf16_
     bool memoryOpen_ = false;
     std::unique_ptr<char[]> buf_;  // not zeroed: only bytes read are looked at
     std::size_t cap_ = 0;

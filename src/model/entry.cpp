@@ -1,5 +1,7 @@
 #include "model/entry.h"
 
+#include <algorithm>
+
 #include "model/errors.h"
 #include "model/int16.h"
 #include "model/numbers.h"
@@ -34,6 +36,60 @@ void acceptCell(Form& f, int row, int col, const std::string& text)
     f.grid.setText(row, col, text);
 }
 
+// Accept A(i,j) and Accept B(i); false when msgFormat was shown.
+bool acceptA(Form& f)
+{
+    try {
+        const i16 i = ParseInteger(f.controls.text(Control::txtIndex0), f.state.separator);
+        const i16 j = ParseInteger(f.controls.text(Control::txtIndex1), f.state.separator);
+        const std::string text = f.controls.text(Control::txtA);
+        // An unknown outside 1..N would land on the right-hand side or the solution column.
+        if (j < 1 || j > f.state.N)
+            throw SubscriptError("no such unknown");
+        acceptCell(f, i, aColumn(j), text);
+        return true;
+    } catch (const QuentaError&) {
+        f.user.message(f.state.msgFormat);
+        return false;
+    }
+}
+
+bool acceptB(Form& f)
+{
+    try {
+        const i16 i = ParseInteger(f.controls.text(Control::txtIndex2), f.state.separator);
+        const std::string text = f.controls.text(Control::txtB);
+        acceptCell(f, i, bColumn(f.state.N), text);
+        return true;
+    } catch (const QuentaError&) {
+        f.user.message(f.state.msgFormat);
+        return false;
+    }
+}
+
+// The text of a value cell for its field: a placeholder is no value, and shows as nothing.
+std::string valueText(const Form& f, int row, int col, const std::string& placeholder)
+{
+    std::string text = f.grid.text(row, col);
+    return text == placeholder ? std::string() : text;
+}
+
+Control chooseA(Form& f, int i, int j)
+{
+    const std::string placeholder = "a(" + FormatInteger(i) + "," + FormatInteger(j) + ")";
+    f.controls.setText(Control::txtIndex0, FormatInteger(i));
+    f.controls.setText(Control::txtIndex1, FormatInteger(j));
+    f.controls.setText(Control::txtA, valueText(f, i, aColumn(j), placeholder));
+    return Control::txtA;
+}
+
+Control chooseB(Form& f, int i)
+{
+    f.controls.setText(Control::txtIndex2, FormatInteger(i));
+    f.controls.setText(Control::txtB, valueText(f, i, bColumn(f.state.N), "b(" + FormatInteger(i) + ")"));
+    return Control::txtB;
+}
+
 } // namespace
 
 void cmdN_Click(Form& f)
@@ -59,31 +115,9 @@ void cmdN_Click(Form& f)
     f.state.accuracy.clear();
 }
 
-void cmdA_Click(Form& f)
-{
-    try {
-        const i16 i = ParseInteger(f.controls.text(Control::txtIndex0), f.state.separator);
-        const i16 j = ParseInteger(f.controls.text(Control::txtIndex1), f.state.separator);
-        const std::string text = f.controls.text(Control::txtA);
-        // An unknown outside 1..N would land on the right-hand side or the solution column.
-        if (j < 1 || j > f.state.N)
-            throw SubscriptError("no such unknown");
-        acceptCell(f, i, aColumn(j), text);
-    } catch (const QuentaError&) {
-        f.user.message(f.state.msgFormat);
-    }
-}
+void cmdA_Click(Form& f) { acceptA(f); }
 
-void cmdB_Click(Form& f)
-{
-    try {
-        const i16 i = ParseInteger(f.controls.text(Control::txtIndex2), f.state.separator);
-        const std::string text = f.controls.text(Control::txtB);
-        acceptCell(f, i, bColumn(f.state.N), text);
-    } catch (const QuentaError&) {
-        f.user.message(f.state.msgFormat);
-    }
-}
+void cmdB_Click(Form& f) { acceptB(f); }
 
 void cmdUp_Click(Form& f, int k)
 {
@@ -101,6 +135,46 @@ void cmdDown_Click(Form& f, int k)
     if (v < 1)
         v = 1;
     f.controls.setText(field, FormatInteger(v));
+}
+
+bool showsSystem(const Form& f)
+{
+    const int n = f.state.N;
+    return n >= 1 && !f.grid.fileBackedLayout() && f.grid.rows() == n + 1 && f.grid.cols() == 2 * n + 4;
+}
+
+std::optional<Control> msfgData_Click(Form& f, int row, int col)
+{
+    if (!showsSystem(f) || row < 1 || row > f.state.N)
+        return std::nullopt;
+    if (col == bColumn(f.state.N))
+        return chooseB(f, row);
+    if (col % 2 == 1 && col < bColumn(f.state.N))
+        return chooseA(f, row, (col + 1) / 2);
+    return std::nullopt;  // an operator cell or the solution column
+}
+
+std::optional<Control> txtA_Enter(Form& f)
+{
+    if (!f.controls.isEnabled(Control::cmdA) || !acceptA(f) || !showsSystem(f))
+        return std::nullopt;
+    // Accepted: i and j are an equation and an unknown of the system.
+    const int n = f.state.N;
+    const int i = ParseInteger(f.controls.text(Control::txtIndex0), f.state.separator);
+    const int j = ParseInteger(f.controls.text(Control::txtIndex1), f.state.separator);
+    if (j < n)
+        return chooseA(f, i, j + 1);
+    if (i < n)
+        return chooseA(f, i + 1, 1);
+    return chooseB(f, 1);
+}
+
+std::optional<Control> txtB_Enter(Form& f)
+{
+    if (!f.controls.isEnabled(Control::cmdB) || !acceptB(f) || !showsSystem(f))
+        return std::nullopt;
+    const int i = ParseInteger(f.controls.text(Control::txtIndex2), f.state.separator);
+    return chooseB(f, std::min<int>(i + 1, f.state.N));
 }
 
 } // namespace quenta

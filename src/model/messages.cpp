@@ -12,6 +12,17 @@ std::string scratchInUse(const QString& scratchPath)
            " is in use by another Quenta window.";
 }
 
+std::string badPaste(long long line, const std::string& why)
+{
+    return " Sorry, the clipboard does not hold a system of equations: line " + std::to_string(line) + " " + why + ".";
+}
+
+std::string copyTooLarge(long long cells, long long limit)
+{
+    return " Sorry, " + std::to_string(cells) + " cells are too many to copy; at most " + std::to_string(limit) +
+           " can be copied at once.";
+}
+
 std::string noDataFolder(const QStringList& folders)
 {
     QStringList shown;

@@ -25,6 +25,11 @@ inline constexpr const char* OutsideData =
 std::string saveFailed(const QString& path);
 // A Connect refused because another window holds the scratch file.
 std::string scratchInUse(const QString& scratchPath);
+// A paste that is not a system: the first line that is not as it should be, and what is wrong
+// with it ("holds 3 numbers where the first line holds 4").
+std::string badPaste(long long line, const std::string& why);
+// A copy of more cells than one copy may take.
+std::string copyTooLarge(long long cells, long long limit);
 // Start-up when none of the folders it tried can hold the data folder.
 std::string noDataFolder(const QStringList& folders);
 

@@ -41,7 +41,7 @@ void startAndWatch(Started& app)
     EXPECT_EQ(app.w().control(Control::cmdSolution)->property("text").toString(), "Stop");
     for (Control c : {Control::txtN, Control::cmdN, Control::txtA, Control::cmdB, Control::txtIndex1, Control::cmdIter})
         EXPECT_FALSE(app.w().control(c)->isEnabled());
-    for (const char* a : {"Open", "Save", "Connect"})
+    for (const char* a : {"Open", "Save", "Connect", "PasteSystem"})
         EXPECT_FALSE(app.w().findChild<QAction*>(a)->isEnabled()) << a;
     for (const char* a : {"Exit", "About", "UserGuide"})
         EXPECT_TRUE(app.w().findChild<QAction*>(a)->isEnabled()) << a;

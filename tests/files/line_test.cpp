@@ -46,6 +46,17 @@ TEST(GetRow, SplitsOnRunsOfSpacesOnlyIntoAReusedList)
     EXPECT_THROW(get_row(line + "2", m, y), OverflowError);
 }
 
+// The lines of a UTF-16 text read through a buffer of `buffer` bytes.
+V lines_of(const QString& text, std::size_t buffer)
+{
+    LineReader reader(LineReader::Utf16Text{text}, buffer);
+    V out;
+    std::string_view line;
+    while (reader.next(line))
+        out.emplace_back(line);
+    return out;
+}
+
 V lines_of(const std::string& bytes)
 {
     testing::TempProgramDir dir;
@@ -97,6 +108,15 @@ TEST(LineReader, AgreesWithASimpleSplitter)
     for (const std::string& bytes : texts)
         EXPECT_EQ(lines_of(bytes), simple_lines(bytes)) << "size " << bytes.size() << ": " << bytes.substr(0, 12);
     EXPECT_EQ(simple_lines("a\n\rb"), (V{"a", "", "b"}));  // LF CR is two line ends
+    // A UTF-16 text through buffers that hold a few characters: lines, and characters of up to
+    // four bytes, across refills.
+    texts.resize(texts.size() - 3);
+    texts.push_back("\xc3\xa4\xe2\x82\xac\xf0\x9d\x84\x9e\r\n\xf0\x9d\x84\x9ex\r1,5\n");
+    for (const std::string& bytes : texts) {
+        const QString text = QString::fromStdString(bytes);  // bytes that are not UTF-8 come back mended
+        for (std::size_t buffer : {1, 8, 9, 10, 11, 64})
+            EXPECT_EQ(lines_of(text, buffer), simple_lines(text.toStdString())) << buffer << ": " << bytes.substr(0, 12);
+    }
 
     testing::TempProgramDir dir;
     EXPECT_THROW(LineReader(dir.file("none.txt")), FileError);
