@@ -1,9 +1,11 @@
 #include "solver/solve.h"
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "model/errors.h"
 #include "model/numbers.h"
@@ -159,16 +161,30 @@ void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
     }
 }
 
+// Cells (i, col), (i, col + 2), ..., `count` of them, into out[0], out[stride], ...: the numbers
+// the grid keeps for them, and where it has none the cell's text parsed here, which raises at a
+// cell that is not a number.
+void load_cells(const SystemGrid& grid, std::string_view separator, int i, int col, int count, float* out,
+                std::ptrdiff_t stride)
+{
+    for (int k = 0; k < count; ++k) {
+        k += static_cast<int>(grid.numbers(i, col + 2 * k, static_cast<std::size_t>(count - k), separator,
+                                           out + k * stride, stride));
+        if (k < count)
+            out[k * stride] = ParseSingle(grid.text(i, col + 2 * k), separator);
+    }
+}
+
 } // namespace
 
 void load_grid(WorkingState& s, const SystemGrid& grid)
 {
     const int N = s.N;
+    const auto stride = static_cast<std::ptrdiff_t>(s.A.stride());
     for (int i = 1; i <= N; ++i) {
-        for (int j = 1; j <= N; ++j)
-            s.A(i, j) = ParseSingle(grid.text(i, aColumn(j)), s.separator);
-        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, bColumn(s.N)), s.separator);
-        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, xColumn(s.N)), s.separator);
+        load_cells(grid, s.separator, i, aColumn(1), N, &s.A(i, 1), stride);
+        load_cells(grid, s.separator, i, bColumn(s.N), 1, &s.B[static_cast<std::size_t>(i)], 1);
+        load_cells(grid, s.separator, i, xColumn(s.N), 1, &s.X[static_cast<std::size_t>(i)], 1);
     }
 }
 

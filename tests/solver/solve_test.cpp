@@ -30,7 +30,7 @@ void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file,
         for (int j = 1; j <= sys.n + 2; ++j) {
             const float x = sys.x[std::size_t(i - 1)];
             if (j <= sys.n + 1 || x != 0)
-                f.grid.setText(i, 2 * j - 1, FormatSingle(j > sys.n + 1 ? x : sys.at(i, j), "."));
+                f.grid.setText(i, 2 * j - 1, FormatSingle(j > sys.n + 1 ? x : sys.at(i, j), "."), f.state.separator);
         }
 }
 
@@ -157,11 +157,11 @@ TEST_P(SolveCommands, RunsThatEndEarly)
          [&] {
              f.state.N = 2, f.state.StorageMode = i16(1), f.state.iter = 1;
              f.grid.fill_data(2);
-             f.grid.setText(1, 1, "5");
+             f.grid.setText(1, 1, "5", f.state.separator);
          },
          {true, false}, f.state.msgIncomplete, [&] { EXPECT_EQ(f.state.A(1, 1), 5.0f); }},
-        {"a start value that is no number", 'm', [&] { setUp(triangular), f.grid.setText(2, 7, "x"); }, {true},
-         f.state.msgIncomplete, [&] { EXPECT_EQ(f.state.B[2], 1.0f); }},
+        {"a start value that is no number", 'm', [&] { setUp(triangular), f.grid.setText(2, 7, "x", f.state.separator); },
+         {true}, f.state.msgIncomplete, [&] { EXPECT_EQ(f.state.B[2], 1.0f); }},
         {"no scratch file", 'f', [&] { setUp(triangular), QFile::remove(dir.file("data.sle")); }, {true, false},
          f.state.msgBadFile, noChecks},
         {"a scratch file without b(2)", 'f', [&] { enter(f, dir, triangular, true, 5); }, {true, false},
@@ -195,6 +195,27 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         EXPECT_FALSE(controls.busy());
         c.after();
     }
+}
+
+// Each cell reads as its text says under the separator in force when the system is loaded,
+// whatever separator it was written under.
+TEST(LoadGrid, TextsAreReadUnderTheSeparatorOfTheLoad)
+{
+    WorkingState s;
+    s.N = 1, s.A.allocate(1), allocate(s.B, 1), allocate(s.X, 1);
+    SystemGrid g;
+    g.fill_data(1);
+    g.setText(1, 1, "1,5", ".");
+    g.setText(1, 3, "3", ".");
+    g.setText(1, 5, "0.25", ".");
+    s.separator = ",";
+    EXPECT_THROW(load_grid(s, g), ConversionError);  // x(1)
+    EXPECT_EQ(s.A(1, 1) + s.B[1], 4.5f);
+    g.setText(1, 5, "0,75", ",");
+    load_grid(s, g);
+    EXPECT_EQ(s.X[1], 0.75f);
+    s.separator = ".";
+    EXPECT_THROW(load_grid(s, g), ConversionError);  // a(1,1)
 }
 
 TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
