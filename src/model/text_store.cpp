@@ -234,7 +234,8 @@ const TextStore::Cell* TextStore::find(int r, int c) const
 {
     if (static_cast<std::size_t>(r) >= rows_.size())
         return nullptr;
-    return rows_[static_cast<std::size_t>(r)].lanes[static_cast<unsigned>(c) & 1u].find(static_cast<std::uint32_t>(c) >> 1);
+    const Lane& lane = rows_[static_cast<std::size_t>(r)].lanes[static_cast<unsigned>(c) & 1u];
+    return lane.find(static_cast<std::uint32_t>(c) >> 1);
 }
 
 inline TextStore::Cell& TextStore::forWrite(int r, int c)

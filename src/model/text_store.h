@@ -116,7 +116,10 @@ public:
     // or cleared. A write under any other separator keeps no number; such a cell reads as having
     // none, and its reader parses the text itself.
     void write(int r, int c, const ParsedText& text);
-    void write(int r, int c, std::string_view text, std::string_view separator) { write(r, c, ParsedText(text, separator)); }
+    void write(int r, int c, std::string_view text, std::string_view separator)
+    {
+        write(r, c, ParsedText(text, separator));
+    }
 
     // Copies the numbers kept for cells (r, c), (r, c + 2), (r, c + 4), ..., at most `count` of
     // them, to out[0], out[outStride], ...; stops at the first cell that has none: never
