@@ -105,7 +105,7 @@ void BM_UiUpdateOverhead(benchmark::State& st)
     const auto fromZero = [&] {
         win.w->grid().beginBulk();
         for (int i = 1; i <= Order; ++i)
-            win.w->grid().setText(i, xColumn(s.N), "0");
+            win.w->grid().setText(i, xColumn(s.N), "0", ".");
         win.w->grid().endBulk();
     };
 

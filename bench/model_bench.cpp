@@ -62,7 +62,7 @@ void column_write_memory(benchmark::State& state)
         g->fill_data(N);
         const double before = qb::rss_anon_mb();
         for (int i = 1; i <= N; ++i)
-            g->setText(i, 2 * N + 3, quenta::FormatSingle(static_cast<float>(i) / 7.0f, "."));
+            g->setText(i, 2 * N + 3, quenta::FormatSingle(static_cast<float>(i) / 7.0f, "."), ".");
         mb = std::max(static_cast<double>(g->storeBytes()) / MB, qb::rss_anon_mb() - before);
         qb::keep(g);
     }
@@ -119,7 +119,7 @@ void whole_system(benchmark::State& state)
         std::size_t k = 0;
         for (int i = 1; i <= N; ++i)
             for (int j = 1; j <= N + 1; ++j)
-                g->setText(i, 2 * j - 1, texts[k++ & 4095]);
+                g->setText(i, 2 * j - 1, texts[k++ & 4095], ".");
         const auto t1 = std::chrono::steady_clock::now();
         writeNs = std::chrono::duration<double, std::nano>(t1 - t0).count() / (double(N) * (N + 1));
         storeMb = std::max(static_cast<double>(g->storeBytes()) / MB, qb::rss_anon_mb() - before);
@@ -127,7 +127,7 @@ void whole_system(benchmark::State& state)
         const std::size_t settled = g->storeBytes();
         for (int sweep = 0; sweep < 2000; ++sweep)
             for (int i = 1; i <= N; ++i)
-                g->setText(i, 2 * N + 3, texts[(static_cast<std::size_t>(sweep) * 7 + static_cast<std::size_t>(i)) & 4095]);
+                g->setText(i, 2 * N + 3, texts[(static_cast<std::size_t>(sweep) * 7 + static_cast<std::size_t>(i)) & 4095], ".");
         rewriteMb = (static_cast<double>(g->storeBytes()) - static_cast<double>(settled)) / MB;
         qb::keep(g);
     }

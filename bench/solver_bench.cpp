@@ -91,7 +91,7 @@ void plain_sweep(WorkingState& s, SystemGrid& grid)
                 er = R[j];
         }
         s.er = er;
-        grid.setText(i, col, FormatSingle(X[i], "."));
+        grid.setText(i, col, FormatSingle(X[i], "."), ".");
     }
 }
 
@@ -236,7 +236,7 @@ void BM_LoadGrid(benchmark::State& state)
     std::uniform_real_distribution<float> unit(-1000.0f, 1000.0f);
     for (int i = 1; i <= n; ++i)
         for (int c = 1; c <= 2 * n + 3; c += 2)
-            grid.setText(i, c, FormatSingle(unit(rng), "."));
+            grid.setText(i, c, FormatSingle(unit(rng), "."), ".");
     WorkingState s;
     s.N = static_cast<i16>(n);
     s.A.allocate(n);

@@ -7,9 +7,15 @@
 // or column, clear() or fill_data() forgets them all, or fill_x() takes column 0 for its labels.
 // A cell never written shows the placeholder of the last layout, but only within the part of
 // it that every resize since has kept.
+//
+// Beside its text a cell gives its number, ParseSingle(text, separator) bit for bit, exactly when
+// it was written under the grid's separator (the first write's since the grid was made, cleared
+// or laid out in memory), is read under that one, and the parse does not raise.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,9 +34,18 @@ using quenta::fuzz::Input;
 
 enum class Layout { None, InMemory, FileBacked };
 
+// The decimal separators writes and reads use: one byte, two, and the one most texts are written in.
+constexpr std::string_view separators[] = {".", ",", "\xd9\xab"};
+
+struct Written {
+    std::string text;
+    bool underGridSeparator;
+};
+
 struct Model {
     int rows = 2, cols = 2;
-    std::map<std::pair<int, int>, std::string> written;
+    std::map<std::pair<int, int>, Written> written;
+    std::optional<std::string> separator;  // the grid's
     Layout layout = Layout::None;
     int n = 0, extentRows = 0, extentCols = 0;
 
@@ -60,7 +75,7 @@ struct Model {
     {
         const auto it = written.find({r, c});
         if (it != written.end())
-            return it->second;
+            return it->second.text;
         shown = placeholder(r, c);
         return shown;
     }
@@ -82,8 +97,30 @@ struct Model {
         extentCols = std::min(extentCols, k);
     }
 
+    // A write of `text` under `sep` into cell (r, c) inside the grid.
+    void write(int r, int c, std::string text, std::string_view sep)
+    {
+        if (!separator)
+            separator = std::string(sep);
+        written[{r, c}] = Written{std::move(text), sep == *separator};
+    }
+
+    // The number cell (r, c) must give under `sep`, if any.
+    std::optional<float> number(int r, int c, std::string_view sep) const
+    {
+        const auto it = written.find({r, c});
+        if (it == written.end() || !it->second.underGridSeparator || sep != *separator)
+            return std::nullopt;
+        try {
+            return ParseSingle(it->second.text, sep);
+        } catch (const QuentaError&) {
+            return std::nullopt;
+        }
+    }
+
     void clear()
     {
+        separator.reset();
         written.clear();
         layout = Layout::None;
         n = extentRows = extentCols = 0;
@@ -111,6 +148,22 @@ void checkCell(int r, int c)
     check(refused);
 }
 
+// The numbers of cells (r, c), (r, c + 2), ... as far as the grid has them, `count` at most.
+void checkNumbers(int r, int c, int count, std::string_view sep)
+{
+    std::vector<float> got(static_cast<std::size_t>(count) + 1, -1.0f);
+    const std::size_t n = grid->numbers(r, c, static_cast<std::size_t>(count), sep, got.data());
+    std::size_t want = 0;
+    for (; inside(r, c + 2 * static_cast<int>(want)) && want < static_cast<std::size_t>(count); ++want) {
+        const std::optional<float> v = model->number(r, c + 2 * static_cast<int>(want), sep);
+        if (!v)
+            break;
+        check(want >= n || std::bit_cast<std::uint32_t>(got[want]) == std::bit_cast<std::uint32_t>(*v));
+    }
+    check(n == want);
+    check(got[n] == -1.0f);  // nothing written past the cells given
+}
+
 void checkCounts()
 {
     check(grid->rows() == model->rows && grid->cols() == model->cols);
@@ -123,9 +176,11 @@ void checkCounts()
 void checkAll(bool longTexts, int corner)
 {
     checkCounts();
-    for (const auto& [at, text] : model->written)
-        if (longTexts || text.size() <= 4096)
-            check(grid->text(at.first, at.second) == text);
+    for (const auto& [at, cell] : model->written)
+        if (longTexts || cell.text.size() <= 4096) {
+            check(grid->text(at.first, at.second) == cell.text);
+            checkNumbers(at.first, at.second, 3, model->separator.value_or("."));
+        }
     for (int r = 0; r < std::min(model->rows, corner); ++r)
         for (int c = 0; c < std::min(model->cols, corner); ++c) {
             checkCell(r, c);
@@ -148,6 +203,14 @@ int position(Input& in, int count)
 std::string text(Input& in)
 {
     const std::uint8_t kind = in.u8();
+    if (kind >= 0xC0 && kind != 0xFF) {
+        // Mostly digits, with what else a number text may hold: a number more often than not.
+        static constexpr std::string_view alphabet = "0123456789012345678901234567890123456789.,.-+eE \xd9\xab";
+        std::string s;
+        for (char b : in.bytes(kind % 16))
+            s.push_back(alphabet[static_cast<std::uint8_t>(b) % alphabet.size()]);
+        return s;
+    }
     if (kind != 0xFF)
         return std::string(in.bytes(kind % 24));
     // Spread evenly over the powers of two up to 128 KiB, so that most long texts cost little;
@@ -204,20 +267,23 @@ void step(Input& in)
     case 1: {  // write
         const int r = position(in, model->rows), c = position(in, model->cols);
         std::string t = text(in);
+        const std::string_view sep = separators[in.u8() % 3];
         if (!inside(r, c)) {
-            check(raises<SubscriptError>([&] { grid->setText(r, c, t); }));
+            check(raises<SubscriptError>([&] { grid->setText(r, c, t, sep); }));
             break;
         }
-        grid->setText(r, c, t);
+        grid->setText(r, c, t, sep);
         const bool longText = t.size() > 4096;
-        model->written[{r, c}] = std::move(t);
+        model->write(r, c, std::move(t), sep);
         if (!longText)  // a long one is read back at the end: each read costs a fresh copy
             checkCell(r, c);
+        checkNumbers(r, c, 1, sep);
         break;
     }
     case 2: {  // read
         const int r = position(in, model->rows), c = position(in, model->cols);
         checkCell(r, c);
+        checkNumbers(r, c, in.u8() % 8, separators[in.u8() % 3]);
         break;
     }
     case 3:
@@ -259,15 +325,16 @@ void step(Input& in)
     }
     case 7: {  // the file-backed layout
         const int n = in.u8() % 40;
+        const std::string_view sep = separators[in.u8() % 3];
         std::vector<float> x(static_cast<std::size_t>(n) + 1);
         for (float& v : x)
             v = static_cast<float>(static_cast<std::int32_t>(in.u32())) / 1024.0f;
         if (in.u8() % 8 == 0) {
             x.pop_back();
-            check(raises<SubscriptError>([&] { grid->fill_x(static_cast<i16>(n), x, "."); }));
+            check(raises<SubscriptError>([&] { grid->fill_x(static_cast<i16>(n), x, sep); }));
             break;
         }
-        grid->fill_x(static_cast<i16>(n), x, ".");
+        grid->fill_x(static_cast<i16>(n), x, sep);
         model->setRows(n + 1);
         model->setCols(2);
         for (auto it = model->written.begin(); it != model->written.end();)
@@ -277,7 +344,7 @@ void step(Input& in)
         model->extentRows = n + 1;
         model->extentCols = 2;
         for (int i = 1; i <= n; ++i)
-            model->written[{i, 1}] = FormatSingle(x[static_cast<std::size_t>(i)], ".");
+            model->write(i, 1, FormatSingle(x[static_cast<std::size_t>(i)], sep), sep);
         break;
     }
     case 8:

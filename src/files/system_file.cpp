@@ -112,7 +112,7 @@ LoadOutcome open_file(Form& f, const QString& path)
             for (int k = 1; k <= n + 1; ++k) {
                 if (k > m)
                     throw SubscriptError("too few numbers on a line");
-                read.setText(i, aColumn(k), y[static_cast<std::size_t>(k)]);
+                read.setText(i, aColumn(k), y[static_cast<std::size_t>(k)], s.separator);
             }
             ++i;
             if (i > n)
@@ -126,7 +126,7 @@ LoadOutcome open_file(Form& f, const QString& path)
         if (n > 0) {
             const int col = xColumn(s.N);
             for (int j = 1; j <= n; ++j)
-                grid.setText(j, col, FormatSingle(x[static_cast<std::size_t>(j)], s.separator));
+                grid.setText(j, col, FormatSingle(x[static_cast<std::size_t>(j)], s.separator), s.separator);
         }
     } catch (const std::exception&) {
         reader.close();

@@ -33,7 +33,7 @@ void acceptCell(Form& f, int row, int col, const std::string& text)
     if (row < 1 || row > f.state.N)
         throw SubscriptError("no such equation");
     ParseSingle(text, f.state.separator);  // only checks that the text is a number
-    f.grid.setText(row, col, text);
+    f.grid.setText(row, col, text, f.state.separator);
 }
 
 // Accept A(i,j) and Accept B(i); false when msgFormat was shown.

@@ -190,6 +190,12 @@ i16 ParseInteger(std::string_view text, std::string_view separator)
 
 namespace {
 
+// -f when negative, else f, without a branch: signs come as unpredictably as the values.
+float withSign(float f, bool negative)
+{
+    return std::bit_cast<float>(std::bit_cast<std::uint32_t>(f) ^ (std::uint32_t{negative} << 31));
+}
+
 // The texts the program writes itself have at most 7 significant digits and a small exponent:
 // m x 10^e with m <= 2^24 and |e| <= 10. Both m and 10^|e| are exact floats then, so one float
 // multiplication or division gives the correctly rounded value. False for any other text.
@@ -208,7 +214,7 @@ bool exactSmall(const NumberParts& n, float& value)
         return false;
     float f = static_cast<float>(m);
     f = e >= 0 ? f * powers[e] : f / powers[-e];
-    value = n.negative ? -f : f;
+    value = withSign(f, n.negative);
     return true;
 }
 
@@ -284,7 +290,7 @@ inline bool plainSmall(std::string_view text, char sep, float& value)
                     if (m > (1u << 24))
                         return false;
                     const float f = static_cast<float>(m) / powers[n - k];
-                    value = negative ? -f : f;
+                    value = withSign(f, negative);
                     return true;
                 }
             }
@@ -326,16 +332,16 @@ inline bool plainSmall(std::string_view text, char sep, float& value)
     }
     float f = static_cast<float>(m);
     f = e >= 0 ? f * powers[e] : f / powers[-e];
-    value = negative ? -f : f;
+    value = withSign(f, negative);
     return true;
 }
 
-} // namespace
-
-float ParseSingle(std::string_view text, std::string_view separator)
+// ParseSingle past its common case; kept out of line so that the common case needs no frame
+// for this one's strings.
+[[gnu::noinline]] float parseSingleGeneral(std::string_view text, std::string_view separator)
 {
     float fast = 0;
-    if ((separator.size() == 1 && plainSmall(text, separator[0], fast)) || parseSingleShort(text, separator, fast))
+    if (parseSingleShort(text, separator, fast))
         return fast;
     const DecimalText d = readDecimal(text, separator);
     float value = 0;
@@ -353,6 +359,16 @@ float ParseSingle(std::string_view text, std::string_view separator)
     if (!std::isfinite(value))
         throw OverflowError("float overflow");
     return value;
+}
+
+} // namespace
+
+float ParseSingle(std::string_view text, std::string_view separator)
+{
+    float fast = 0;
+    if (separator.size() == 1 && plainSmall(text, separator[0], fast))
+        return fast;
+    return parseSingleGeneral(text, separator);
 }
 
 std::string FormatInteger(long long value)

@@ -225,7 +225,7 @@ void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFi
         float& x = element(s.X, i);
         x = fadd(sv, x);
         if (showFirst)
-            grid.setText(i, cell, FormatSingle(x, s.separator));
+            grid.setText(i, cell, FormatSingle(x, s.separator), s.separator);
         float er = 0, snext = 0;
         bool chained = false;
         if (!fast) {
@@ -240,7 +240,7 @@ void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFi
             }
         }
         if (!showFirst)
-            grid.setText(i, cell, FormatSingle(x, s.separator));
+            grid.setText(i, cell, FormatSingle(x, s.separator), s.separator);
         if (o.progress && i % 64 == 0)
             o.progress();
         if (i < N)

@@ -1,9 +1,13 @@
 #include "solver/solve.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "model/errors.h"
 #include "model/numbers.h"
@@ -159,16 +163,68 @@ void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
     }
 }
 
+// Row i's cells a(i,1..N), b(i), x(i) (columns 1, 3, ..., 2N+3) into out[0..width-1]: the numbers
+// the grid keeps, and where it has none the cell's text parsed here, which raises at a cell that
+// is not a number. `done` counts the cells given so far.
+void read_row(const SystemGrid& grid, std::string_view separator, int i, int width, float* out, int& done)
+{
+    done = 0;
+    while (done < width) {
+        done += static_cast<int>(
+            grid.numbers(i, aColumn(done + 1), static_cast<std::size_t>(width - done), separator, out + done));
+        if (done < width) {
+            out[done] = ParseSingle(grid.text(i, aColumn(done + 1)), separator);
+            ++done;
+        }
+    }
+}
+
+// Rows first.. as read_row gave them (row first + r at rows[r * width]) into A, B and X: `whole`
+// rows in full, then the first `partial` cells of one more.
+void store_rows(WorkingState& s, const float* rows, int width, int first, int whole, int partial)
+{
+    const int N = s.N;
+    for (int j = 1; j <= N; ++j) {
+        float* a = &s.A(first, j);
+        const float* from = rows + (j - 1);
+        for (int r = 0; r < whole; ++r)
+            a[r] = from[static_cast<std::ptrdiff_t>(r) * width];
+        if (j <= partial)
+            a[whole] = from[static_cast<std::ptrdiff_t>(whole) * width];
+    }
+    for (int r = 0; r <= whole; ++r) {
+        const int cells = r < whole ? width : partial;
+        const float* row = rows + static_cast<std::ptrdiff_t>(r) * width;
+        if (cells > N)
+            s.B[static_cast<std::size_t>(first + r)] = row[N];
+        if (cells > N + 1)
+            s.X[static_cast<std::size_t>(first + r)] = row[N + 1];
+    }
+}
+
 } // namespace
 
 void load_grid(WorkingState& s, const SystemGrid& grid)
 {
     const int N = s.N;
-    for (int i = 1; i <= N; ++i) {
-        for (int j = 1; j <= N; ++j)
-            s.A(i, j) = ParseSingle(grid.text(i, aColumn(j)), s.separator);
-        s.B[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, bColumn(s.N)), s.separator);
-        s.X[static_cast<std::size_t>(i)] = ParseSingle(grid.text(i, xColumn(s.N)), s.separator);
+    if (N <= 0)
+        return;
+    // Rows are read a few at a time and then stored column by column, so that A, stored by
+    // columns, is written a cache line at a time rather than a float per column and row.
+    const int width = N + 2;
+    const int block = std::clamp(65536 / width, 1, 16);
+    std::vector<float> rows(static_cast<std::size_t>(block) * static_cast<std::size_t>(width));
+    for (int first = 1; first <= N; first += block) {
+        const int count = std::min(block, N - first + 1);
+        int whole = 0, done = 0;
+        try {
+            for (; whole < count; ++whole)
+                read_row(grid, s.separator, first + whole, width, &rows[static_cast<std::size_t>(whole * width)], done);
+        } catch (...) {
+            store_rows(s, rows.data(), width, first, whole, done);  // what was read before the failure
+            throw;
+        }
+        store_rows(s, rows.data(), width, first, count, 0);
     }
 }
 

@@ -8,7 +8,8 @@ void cmdSolution_Click(Form& f);
 void cmdIter_Click(Form& f);
 
 // Builds A, B and X from the grid of the in-memory layout, equation by equation: A(i,j) from
-// cell (i, 2j-1), then B(i) from (i, 2N+1), then X(i) from (i, 2N+3), each through ParseSingle.
+// cell (i, 2j-1), then B(i) from (i, 2N+1), then X(i) from (i, 2N+3), each the ParseSingle of
+// the cell's text under s.separator (most of them kept parsed by the grid, see numbers()).
 // Raises at the first cell that is not a number (ConversionError, OverflowError) or lies outside
 // the grid (SubscriptError); the values loaded before it stay. The arrays must be allocated.
 void load_grid(WorkingState& s, const SystemGrid& grid);

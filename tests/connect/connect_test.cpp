@@ -226,8 +226,8 @@ TEST(Connect, StartsFromTheSavedApproximation)
 {
     Env e;
     e.connect("1 2 3\r\n4 5 6\r\n", "sub/sys.txt");
-    e.grid.setText(1, 1, "0.75");
-    e.grid.setText(2, 1, "-1.5");
+    e.grid.setText(1, 1, "0.75", e.state.separator);
+    e.grid.setText(2, 1, "-1.5", e.state.separator);
     Save_Click(e.form);
     EXPECT_EQ(e.dir.read("data/solutions/sub/sys.txt"), "0.75 -1.5 \r\n");
     e.user.files = {e.data("sub/sys.txt")};

@@ -137,7 +137,7 @@ TEST(Save, WhatIsWrittenAndSaid)
         const char* texts[] = {"2", "1,5", "3", "0.8", nullptr, "3", "5", "1.4"};
         for (int k = 0; k < 8; ++k)
             if (texts[k])
-                e.grid.setText(1 + k / 4, k % 4 == 3 ? 7 : 2 * (k % 4) + 1, texts[k]);
+                e.grid.setText(1 + k / 4, k % 4 == 3 ? 7 : 2 * (k % 4) + 1, texts[k], e.state.separator);
         e.state.StorageMode = i16(1);
         e.state.CD_FileName = e.data("before.txt");
         c.prep(e);
@@ -166,7 +166,7 @@ TEST(Save, ADiskThatFillsLeavesTheOldFileWhole)
                 e.state.scratch = ScratchClaim::take(e.form.dir.scratchLock());
              QFile::remove(e.form.dir.scratchLock());  // held all the same, and out of the listing
             fileBacked ? e.grid.fill_x(2, {0, 1, 2}, ".") : e.grid.fill_data(2);
-            e.grid.setText(1, 1, std::string(size, '7'));
+            e.grid.setText(1, 1, std::string(size, '7'), e.state.separator);
             if (!fileBacked)
                 e.user.files = {e.data("sys.txt")};
             e.user.yesNoAnswers = {true, true};

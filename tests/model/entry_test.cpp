@@ -68,7 +68,7 @@ TEST_F(Entry, AcceptNLaysOutTheSystemAndTouchesNothingElse)
     EXPECT_EQ(f.controls.text(Control::txtEps), "0.25");
     EXPECT_TRUE(f.state.A.order() == 0 && f.state.B.empty() && f.state.X.empty());
     // Accepting N again wipes what was entered and shown, also beyond the new layout.
-    acceptA(3, 3, "3"); acceptB(2, "4"); f.grid.setText(1, 9, "0.5");
+    acceptA(3, 3, "3"); acceptB(2, "4"); f.grid.setText(1, 9, "0.5", f.state.separator);
     acceptN("2");
     acceptN("3");
     SystemGrid fresh;

@@ -54,20 +54,20 @@ TEST(Grid, WrittenTextsAndCellsOutsideTheGrid)
     SystemGrid g;
     g.fill_data(3);
     const std::string withZero("a\0b", 3), huge(700000, 'y');
-    g.setText(1, 1, " 2.5E3 ");
-    g.setText(3, 9, "");  // written empty, not the placeholder
-    g.setText(0, 0, "Ü λ");
-    g.setText(1, 3, withZero);
-    g.setText(2, 5, huge);
-    g.setText(2, 5, "short");
-    g.setText(1, 5, huge);
+    g.setText(1, 1, " 2.5E3 ", ".");
+    g.setText(3, 9, "", ".");  // written empty, not the placeholder
+    g.setText(0, 0, "Ü λ", ".");
+    g.setText(1, 3, withZero, ".");
+    g.setText(2, 5, huge, ".");
+    g.setText(2, 5, "short", ".");
+    g.setText(1, 5, huge, ".");
     expectCells(g, {{1, 1, " 2.5E3 "}, {3, 9, ""}, {2, 5, "short"}, {2, 1, "a(2,1)"}});
     EXPECT_EQ(g.cornerText(), "Ü λ");
     EXPECT_EQ(g.text(1, 3), withZero);
     EXPECT_EQ(g.text(1, 5), huge);
     for (auto [r, c] : {std::pair{-1, 0}, {0, -1}, {4, 0}, {0, 10}, {32767, 1}}) {
         EXPECT_THROW(g.text(r, c), SubscriptError) << r << "," << c;
-        EXPECT_THROW(g.setText(r, c, "1"), SubscriptError) << r << "," << c;
+        EXPECT_THROW(g.setText(r, c, "1", "."), SubscriptError) << r << "," << c;
     }
 }
 
@@ -78,9 +78,9 @@ TEST(Grid, ResizingAndClearing)
     g.setCols(SystemGrid::MaxCols);
     EXPECT_EQ(g.text(SystemGrid::MaxRows - 1, SystemGrid::MaxCols - 1), "");
     g.fill_data(4);
-    g.setText(1, 1, "1");
-    g.setText(4, 9, "9");
-    g.setText(1, 9, "9");
+    g.setText(1, 1, "1", ".");
+    g.setText(4, 9, "9", ".");
+    g.setText(1, 9, "9", ".");
     g.setRows(3);
     g.setCols(6);
     g.setRows(5);
@@ -98,13 +98,13 @@ TEST(Grid, FileBackedLayout)
 {
     SystemGrid g;
     g.fill_data(2);
-    g.setText(1, 1, "8");
+    g.setText(1, 1, "8", ".");
     EXPECT_THROW(g.fill_x(3, std::vector<float>(3, 1.0f), "."), SubscriptError);  // X too short: untouched
     EXPECT_FALSE(g.fileBackedLayout());
     EXPECT_EQ(g.rows(), 3);
     EXPECT_EQ(rowTexts(g, 1), (Row{"", "8", "*x(1)+", "a(1,2)", "*x(2)=", "b(1)", "", "0"}));
 
-    g.setText(1, 0, "stale");
+    g.setText(1, 0, "stale", ".");
     g.fill_x(3, {99.0f, 1.0f / 3.0f, -2.0f, 12345678.0f}, ".");
     EXPECT_TRUE(g.fileBackedLayout());
     EXPECT_EQ(g.rows(), 4);
@@ -133,7 +133,7 @@ TEST(Grid, WrittenTextsReadBackThroughRewritesInAnyOrder)
     std::map<std::pair<int, int>, std::string> written;
     const auto write = [&](int r, int c) {
         const std::string t = rng() % 3 ? FormatSingle(float(rng()), ".") : std::string(1 + rng() % 300, 'w');
-        g.setText(r, c, written[{r, c}] = t);
+        g.setText(r, c, written[{r, c}] = t, ".");
     };
     const auto expected = [&](int r, int c) { return written.count({r, c}) ? written[{r, c}] : fresh.text(r, c); };
     std::vector<int> order(2 * n + 4);
@@ -168,14 +168,14 @@ TEST(GridModel, TheViewIsToldOfEveryChange)
     QObject::connect(&g, &QAbstractItemModel::headerDataChanged,
                      [&](Qt::Orientation o, int first, int last) { headers.emplace_back(o, first, last); });
     g.fill_data(2);
-    g.setText(2, 3, "1.5");
-    g.setText(0, 7, "head");
-    g.setText(1, 0, "eq. 1");
+    g.setText(2, 3, "1.5", ".");
+    g.setText(0, 7, "head", ".");
+    g.setText(1, 0, "eq. 1", ".");
     EXPECT_EQ(headers, (std::vector<std::tuple<Qt::Orientation, int, int>>{{Qt::Horizontal, 6, 6}, {Qt::Vertical, 0, 0}}));
     EXPECT_EQ(g.headerData(6, Qt::Horizontal).toString() + g.headerData(0, Qt::Vertical).toString(), "headeq. 1");
     EXPECT_FALSE(g.headerData(7, Qt::Horizontal).isValid() || g.headerData(2, Qt::Vertical).isValid());  // past the last
     g.beginBulk();  // one announcement for the cells written meanwhile
-    g.setText(0, 3, "h3");
+    g.setText(0, 3, "h3", ".");
     g.endBulk();
     EXPECT_EQ(headers.back(), std::tuple(Qt::Horizontal, 2, 2));
     EXPECT_EQ(changed, std::vector<QModelIndex>{g.index(1, 2)});  // the bulk wrote no cell

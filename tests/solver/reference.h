@@ -53,14 +53,14 @@ inline void Step(WorkingState& s, const Coefficient& c, SystemGrid& grid, bool f
         sum = fdiv(-sum, s.ColNorm2[i]);
         s.X[i] = fadd(sum, s.X[i]);
         if (file)
-            grid.setText(i, 1, FormatSingle(s.X[i], "."));
+            grid.setText(i, 1, FormatSingle(s.X[i], "."), ".");
         s.er = 0;
         for (int j = 1; j <= s.N; ++j) {
             s.R[j] = madd(sum, c(j, i), s.R[j]);
             s.er = s.R[j] > s.er ? s.R[j] : s.er;
         }
         if (!file)
-            grid.setText(i, 2 * s.N + 3, FormatSingle(s.X[i], "."));
+            grid.setText(i, 2 * s.N + 3, FormatSingle(s.X[i], "."), ".");
     }
 }
 

@@ -2,6 +2,8 @@
 // write, and what the user sees when something is wrong, in memory and file-backed.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "reference.h"
 #include "solver/direct_check.h"
 #include "solver/solve.h"
@@ -31,7 +33,7 @@ void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file,
         for (int j = 1; j <= sys.n + 2; ++j) {
             const float x = sys.x[std::size_t(i - 1)];
             if (j <= sys.n + 1 || x != 0)
-                f.grid.setText(i, 2 * j - 1, FormatSingle(j > sys.n + 1 ? x : sys.at(i, j), "."));
+                f.grid.setText(i, 2 * j - 1, FormatSingle(j > sys.n + 1 ? x : sys.at(i, j), "."), f.state.separator);
         }
 }
 
@@ -158,10 +160,10 @@ TEST_P(SolveCommands, RunsThatEndEarly)
          [&] {
              f.state.N = 2, f.state.StorageMode = i16(1), f.state.iter = 1;
              f.grid.fill_data(2);
-             f.grid.setText(1, 1, "5");
+             f.grid.setText(1, 1, "5", f.state.separator);
          },
          {true, false}, f.state.msgIncomplete, [&] { EXPECT_EQ(f.state.A(1, 1), 5.0f); }},
-        {"a start value that is no number", 'm', [&] { setUp(triangular), f.grid.setText(2, 7, "x"); }, {true},
+        {"a start value that is no number", 'm', [&] { setUp(triangular), f.grid.setText(2, 7, "x", "."); }, {true},
          f.state.msgIncomplete, [&] { EXPECT_EQ(f.state.B[2], 1.0f); }},
         {"no scratch file", 'f', [&] { setUp(triangular), QFile::remove(dir.file("data.sle")); }, {true, false},
          f.state.msgBadFile, noChecks},
@@ -195,6 +197,55 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         EXPECT_EQ(text(Control::txtTime), "old");
         EXPECT_FALSE(controls.busy());
         c.after();
+    }
+}
+
+// load_grid against reading every cell in order, each text parsed under the separator in force
+// at the load: on systems written under mixed separators (a number the grid kept under one must
+// not stand for a text read under another), with now and then one cell that is no number, a
+// placeholder, beyond the float range, or outside a grid laid out too small.
+TEST(LoadGrid, GivesWhatParsingEachTextInOrderGives)
+{
+    const std::string separators[] = {".", ",", "\xd9\xab"};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+        const int n = 1 + int(rng() % 24), laidOut = rng() % 8 ? n : n - 1;
+        const std::string& typed = separators[rng() % 3];
+        const int bad = int(rng() % (2 * n * (n + 2)));  // past the last cell half of the time
+        SystemGrid g;
+        g.fill_data(i16(laidOut));
+        for (int i = 1, k = 0; i <= laidOut; ++i)
+            for (int c = 1; c <= 2 * laidOut + 3; c += 2, ++k)
+                if (k != bad || rng() % 4) {
+                    const float v = float(rng() % 2001) / 8 - 125;
+                    const std::string text = k == bad ? (rng() % 2 ? "x" : "-4E+38") : FormatSingle(v, typed);
+                    g.setText(i, c, text, separators[rng() % 5 % 3]);
+                }
+        WorkingState got, want;
+        got.separator = want.separator = rng() % 4 ? typed : separators[rng() % 3];
+        for (WorkingState* s : {&got, &want})
+            s->N = i16(n), s->A.allocate(n), allocate(s->B, n), allocate(s->X, n);
+        std::string raised[2];
+        try {
+            load_grid(got, g);
+        } catch (const QuentaError& e) {
+            raised[0] = typeid(e).name();
+        }
+        try {
+            for (int i = 1; i <= n; ++i) {
+                for (int j = 1; j <= n; ++j)
+                    want.A(i, j) = ParseSingle(g.text(i, aColumn(j)), want.separator);
+                want.B[i] = ParseSingle(g.text(i, bColumn(i16(n))), want.separator);
+                want.X[i] = ParseSingle(g.text(i, xColumn(i16(n))), want.separator);
+            }
+        } catch (const QuentaError& e) {
+            raised[1] = typeid(e).name();
+        }
+        ASSERT_EQ(raised[0], raised[1]) << round;
+        for (int j = 1; j <= n; ++j)
+            ASSERT_EQ(std::memcmp(got.A.column(j), want.A.column(j), sizeof(float) * (n + 1)), 0) << round;
+        ASSERT_EQ(std::memcmp(got.B.data(), want.B.data(), sizeof(float) * (n + 1)), 0) << round;
+        ASSERT_EQ(std::memcmp(got.X.data(), want.X.data(), sizeof(float) * (n + 1)), 0) << round;
     }
 }
 
