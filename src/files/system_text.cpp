@@ -116,7 +116,7 @@ LoadOutcome read_system_text(Form& f, QStringView text)
                 }
             }
             for (int k = 1; k <= n + 1; ++k)
-                read.setText(static_cast<int>(i), aColumn(k), y[static_cast<std::size_t>(k)]);
+                read.setText(static_cast<int>(i), aColumn(k), y[static_cast<std::size_t>(k)], s.separator);
         }
         if (i == 0)
             throw BadLine{1, "holds no numbers"};
