@@ -90,7 +90,8 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
                 throw;
             }
             writer->write(base + 1, row.data(), np1);
-            packed->add(row.data());
+            if (i <= s.N)
+                packed->add(row.data());  // the copy holds the rows of a system, not the value of N = 0
             ++i;
             if (i > s.N)
                 break;
