@@ -16,7 +16,10 @@ using namespace record_io;
 namespace {
 
 constexpr char Magic[8] = {'Q', 'N', 'T', 'P', 'A', 'C', 'K', '1'};
-constexpr std::int64_t BlockBytes = std::int64_t(4) << 20;
+constexpr std::int64_t BlockBytes = std::int64_t(1) << 20;
+// Columns transposed together: each row's piece of them is one cache line or a few, and their
+// pieces of the block fill in step.
+constexpr std::size_t TransposeColumns = 64;
 
 // The header's fields, in the machine's own order: the device and inode it names only mean
 // something on the machine that wrote it.
@@ -84,10 +87,14 @@ void PackedWriter::writeBlock()
     const int first = rows_ - buffered_ + 1;
     const int r = buffered_;
     const auto columns = static_cast<std::size_t>(layout_.columns());
-    float* out = blockBuffer_.data();
-    for (std::size_t j = 0; j < columns; ++j)
-        for (int k = 0; k < r; ++k)
-            store_value(rowBuffer_[static_cast<std::size_t>(k) * columns + j], reinterpret_cast<unsigned char*>(out++));
+    const auto rows = static_cast<std::size_t>(r);
+    auto* out = reinterpret_cast<unsigned char*>(blockBuffer_.data());
+    for (std::size_t j0 = 0; j0 < columns; j0 += TransposeColumns) {
+        const std::size_t j1 = std::min(columns, j0 + TransposeColumns);
+        for (std::size_t k = 0; k < rows; ++k)
+            for (std::size_t j = j0; j < j1; ++j)
+                store_value(rowBuffer_[k * columns + j], out + 4 * (j * rows + k));
+    }
     buffered_ = 0;
     if (!write_at(fd_, reinterpret_cast<const unsigned char*>(blockBuffer_.data()), columns * static_cast<std::size_t>(r) * 4,
                   layout_.offset(first, 1)))

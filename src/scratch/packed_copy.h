@@ -28,7 +28,7 @@ struct PackedLayout {
     int n = 0;
     int rowsPerBlock = 1;
 
-    // The layout Connect writes: blocks of about 4 MiB, at least one row each.
+    // The layout Connect writes: blocks of about 1 MiB, at least one row each.
     static PackedLayout of(int n);
     std::int64_t columns() const { return std::int64_t(n) + 1; }
     std::int64_t values() const { return std::int64_t(n) * columns(); }
