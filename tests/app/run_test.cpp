@@ -1,4 +1,5 @@
 // A solve on the worker, watched, stopped and continued through the real window.
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <cstring>
 
