@@ -1,5 +1,6 @@
 // `make bench-large`: the file-backed mode at the largest order, N = 16381, whose scratch file
-// (34.3 GB) is larger than the page cache. Connect and two Next Iterations are measured against
+// (34.3 GB) is larger than the page cache, and whose packed copy (1.07 GB) Connect writes beside
+// it and the iterations read. Connect and two Next Iterations are measured against
 // what the disk does in the same run: a plain sequential write of as many bytes and a direct read
 // of them. Needs about 36 GB free in its work folder (QUENTA_BENCH_LARGE_DIR, by default
 // large-work beside this program) and removes everything it writes, also when it fails. Run as
@@ -27,6 +28,7 @@
 #include "common/headless_form.h"
 #include "common/system_files.h"
 #include "scratch/connect.h"
+#include "scratch/packed_copy.h"
 #include "scratch/scratch_file.h"
 #include "solver/solve.h"
 
@@ -36,7 +38,8 @@ using namespace quenta;
 
 constexpr int Order = 16381;
 constexpr std::int64_t ScratchBytes = std::int64_t(Order) * (Order + 1) * ScratchRecordLength;
-constexpr std::int64_t NeededBytes = ScratchBytes + (std::int64_t(3) << 29);  // and the 1.07 GB text
+// And the packed copy and the 1.07 GB text.
+const std::int64_t NeededBytes = ScratchBytes + PackedLayout::of(Order).bytes() + (std::int64_t(3) << 29);
 constexpr std::size_t Block = std::size_t(8) << 20;
 
 void print(const char* name, double value) { std::printf("%s N=%d %.6g\n", name, Order, value), std::fflush(stdout); }
@@ -138,6 +141,8 @@ int run(const QString& work)
         const double s = seconds([&] { Connect_Click(form); });
         if (!user.messages.empty() || state.N != Order || QFile(form.dir.scratch()).size() != ScratchBytes)
             throw std::runtime_error("the system did not connect cleanly");
+        if (!ScratchReader(form.dir.scratch(), form.dir.scratchPacked()).packed(Order))
+            throw std::runtime_error("Connect left no packed copy that the iterations would read");
         return s;
     };
     const double fresh = connect();

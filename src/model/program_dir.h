@@ -1,6 +1,6 @@
 #pragma once
 // Where the program keeps its files: the data folder with the samples and the solutions, the
-// scratch file with its lock, and the help pages. A build or portable copy keeps them beside
+// scratch file with its packed copy and its lock, and the help pages. A build or portable copy keeps them beside
 // its executable when it can write there; an installed copy, or one in a folder its user
 // cannot write, keeps them in the user's own data folder. Nothing else builds these paths.
 #include <QString>
@@ -30,6 +30,8 @@ public:
     bool hasData() const;
     QString solutions() const { return home_ + QStringLiteral("/data/solutions"); }
     QString scratch() const { return home_ + QStringLiteral("/data.sle"); }
+    // The packed copy of the scratch file's values, written beside it by Connect.
+    QString scratchPacked() const { return home_ + QStringLiteral("/data.sle.packed"); }
     // The lock file that a connected window holds while the scratch file is its own.
     QString scratchLock() const { return home_ + QStringLiteral("/data.sle.lock"); }
     // The folder of the help pages.

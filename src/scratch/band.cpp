@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "model/errors.h"
+#include "scratch/packed_copy.h"
 
 namespace quenta {
 
@@ -38,10 +41,13 @@ struct BandLoad {
 Band::Band(int n, ScratchReader& file, BandSize size)
     : n_(n), n1_(add16(static_cast<i16>(n), 1)), file_(file), size_(size), records_(file.records()),
       stride_((static_cast<std::size_t>(n) + 3) / 4 * 4 + 16),  // padded off powers of two
-      load_(std::make_unique<BandLoad>())
+      packed_(file.packed(n)), load_(std::make_unique<BandLoad>())
 {
-    direct_ = records_ * ScratchRecordLength > size.directAbove && file.directFd() >= 0;
-    const std::size_t bytes = direct_ ? size.directBytes : size.bytes;
+    // A file too large for the page cache is read past it, in large bands; its packed copy, 32
+    // times smaller, through the cache but in the same large bands, so that each read is long.
+    const bool large = records_ * ScratchRecordLength > size.directAbove;
+    direct_ = large && !packed_ && file.directFd() >= 0;
+    const std::size_t bytes = direct_ || (large && packed_) ? size.directBytes : size.bytes;
     width_ = static_cast<int>(
         std::clamp<std::size_t>(bytes / sizeof(float) / stride_, 1, static_cast<std::size_t>(n) + 1));
     const int readers = std::max(1, direct_ ? size_.directReaders : size_.readers);
@@ -88,20 +94,21 @@ void Band::load(int first)
     const std::int64_t records = static_cast<std::int64_t>(count_) * n_;
     // A buffered row is filed while the copy is still in the processor's cache.
     const bool direct = direct_ && file_.directFd() >= 0;
-    l.group = direct ? GroupRows : 1;
+    l.group = packed_ ? packed_->layout().rowsPerBlock : direct ? GroupRows : 1;
     const int groups = (n_ + l.group - 1) / l.group;
-    const int wanted = direct ? size_.directReaders : size_.readers;
+    const bool large = records_ * ScratchRecordLength > size_.directAbove;
+    const int wanted = direct || (packed_ && large) ? size_.directReaders : size_.readers;
     const int most = std::min(groups, static_cast<int>(l.readers.size()));
     const int readers = records < size_.parallelRecords ? 1 : std::clamp(wanted, 1, most);
     std::vector<std::thread> helpers;
     for (int k = 1; k < readers; ++k) {
         try {
-            helpers.emplace_back([this, k] { read_groups(k); });
+            helpers.emplace_back([this, k] { packed_ ? read_blocks(k) : read_groups(k); });
         } catch (const std::system_error&) {
             break;  // no more threads to be had: the others read the rest
         }
     }
-    read_groups(0);
+    packed_ ? read_blocks(0) : read_groups(0);
     for (std::thread& t : helpers)
         t.join();
     if (l.failure)
@@ -141,6 +148,50 @@ void Band::read_groups(int reader)
                 for (int t = 0; t < got; ++t)
                     if (c < full || c < have[t])
                         out[t] = in[rowLength * static_cast<std::size_t>(t)];
+        }
+    } catch (...) {
+        l.stop = true;
+        const std::lock_guard<std::mutex> hold(l.lock);
+        if (!l.failure)
+            l.failure = std::current_exception();
+    }
+}
+
+} // namespace quenta
+
+namespace quenta {
+
+// A block of rows holds each column's piece of it in one run, and the band's columns lie side by
+// side in it: one read of the band's stretch, then each piece copied into its column.
+void Band::read_blocks(int reader)
+{
+    BandLoad& l = *load_;
+    BandLoad::Reader& r = l.readers[static_cast<std::size_t>(reader)];
+    try {
+        const PackedLayout& layout = packed_->layout();
+        const std::size_t width = static_cast<std::size_t>(count_);
+        try {
+            r.rows.resize(width * static_cast<std::size_t>(l.group));
+        } catch (const std::bad_alloc&) {
+            throw MemoryError("not enough memory for the read buffer");
+        }
+        const int groups = (n_ + l.group - 1) / l.group;
+        for (;;) {
+            const int g = l.next++;
+            if (g >= groups || l.stop)
+                return;
+            const int first = g * l.group + 1;
+            const auto rows = static_cast<std::size_t>(layout.blockRows(first));
+            auto* bytes = reinterpret_cast<unsigned char*>(r.rows.data());
+            packed_->read(layout.offset(first, first_), width * rows * sizeof(float), bytes);
+            float* out = data_.get() + (first - 1);
+            for (std::size_t c = 0; c < width; ++c, out += stride_, bytes += rows * sizeof(float)) {
+                if constexpr (std::endian::native == std::endian::little)
+                    std::memcpy(out, bytes, rows * sizeof(float));
+                else
+                    for (std::size_t k = 0; k < rows; ++k)
+                        out[k] = record_io::load_value(bytes + 4 * k);
+            }
         }
     } catch (...) {
         l.stop = true;

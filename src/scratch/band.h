@@ -1,6 +1,8 @@
 #pragma once
-// A band of consecutive columns of the augmented matrix [A | b], every row, read from the scratch
-// file one row's stretch of records at a time and held column by column; column N+1 is b.
+// A band of consecutive columns of the augmented matrix [A | b], every row, held column by column;
+// column N+1 is b. It is read from the packed copy, one stretch of each block of rows, when the
+// scratch file has a packed copy that matches it, and from the scratch file's records otherwise,
+// one row's stretch at a time; the values are the same either way.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,6 +49,7 @@ public:
 
 private:
     void read_groups(int reader);
+    void read_blocks(int reader);
 
     int n_;
     i16 n1_;
@@ -59,6 +62,7 @@ private:
     int count_ = 0;
     record_io::Freed<float> data_;
     bool direct_;
+    PackedReader* packed_;  // null: the records are read
     std::unique_ptr<struct BandLoad> load_;
 };
 

@@ -1,6 +1,7 @@
 #include "scratch/connect.h"
 
 #include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <cstdint>
 #include <exception>
@@ -13,6 +14,7 @@
 #include "model/errors.h"
 #include "model/messages.h"
 #include "model/numbers.h"
+#include "scratch/packed_copy.h"
 #include "scratch/scratch_claim.h"
 #include "scratch/scratch_writer.h"
 
@@ -24,6 +26,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
     s.scratch.reset();  // not connected until every equation is in the file
     std::optional<LineReader> reader;
     std::optional<ScratchWriter> writer;
+    std::optional<PackedWriter> packed;  // removed by its destructor unless finished
     try {
         reader.emplace(path);
         if (!claim && !(claim = ScratchClaim::take(f.dir.scratchLock()))) {
@@ -31,10 +34,14 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
             f.user.message(messages::scratchInUse(f.dir.scratch()));
             return LoadOutcome::Failed;
         }
+        // The old packed copy goes once the scratch file is this window's, whatever happens next.
+        QFile::remove(f.dir.scratchPacked());
         writer.emplace(f.dir.scratch());
+        packed.emplace(f.dir.scratchPacked());
     } catch (const std::exception&) {
         reader.reset();
         writer.reset();
+        packed.reset();
         f.user.message(s.msgBadFile);
         return LoadOutcome::Failed;
     }
@@ -52,6 +59,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
             if (f.controls.stopRequested()) {
                 // Stopped: the scratch file is left unusable as after a failure, without a word.
                 writer->discard();
+                packed->discard();
                 reader->close();
                 return LoadOutcome::Stopped;
             }
@@ -60,9 +68,12 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
             if (i == 1) {
                 s.N = sub16(m, 1);
                 f.controls.setText(Control::txtN, FormatInteger(s.N));
-                // A disk too small for the whole system says so before the first record.
-                if (s.N > 0)
+                // A disk too small for the whole system and its packed copy says so before the
+                // first record.
+                if (s.N > 0) {
                     writer->reserve(static_cast<std::int64_t>(s.N) * (s.N + 1));
+                    packed->reserve(s.N);
+                }
             }
             const std::int32_t np1 = add16(s.N, 1);
             const std::int32_t base = np1 * (i - 1);
@@ -79,6 +90,8 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
                 throw;
             }
             writer->write(base + 1, row.data(), np1);
+            if (i <= s.N)
+                packed->add(row.data());  // the copy holds the rows of a system, not the value of N = 0
             ++i;
             if (i > s.N)
                 break;
@@ -99,6 +112,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
             writeFailed = true;
         }
         reader->close();
+        packed->discard();
         if (!writeFailed) {
             f.user.message(s.msgFormat);
             return LoadOutcome::Failed;
@@ -107,6 +121,7 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
     if (writeFailed) {
         // A half-written scratch file is of no use: its space goes back to the user's files.
         writer->discard();
+        packed->discard();
         reader->close();
         f.user.message(messages::saveFailed(f.dir.scratch()));
         return LoadOutcome::Failed;
@@ -114,8 +129,15 @@ LoadOutcome connect_to_file(Form& f, const QString& path, std::vector<float>& x,
     try {
         claim->record(f.dir.scratch());
     } catch (const FileError&) {
+        packed->discard();
         f.user.message(s.msgBadFile);
         return LoadOutcome::Failed;
+    }
+    try {
+        // The header names data.sle as it was recorded: a copy is read only for that file.
+        packed->finish(claim->written());
+    } catch (const QuentaError&) {
+        packed->discard();  // the records serve on their own
     }
     s.scratch = std::move(claim);
     get_solution(f, path, x);  // a solution file it cannot read leaves zeros: the system is connected

@@ -12,14 +12,31 @@
 
 namespace quenta {
 
+namespace {
+
+ScratchIdentity identity(const struct stat& st)
+{
+    return ScratchIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                           static_cast<std::int64_t>(st.st_size),
+                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+} // namespace
+
 std::optional<ScratchIdentity> ScratchIdentity::of(const QString& path)
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
-    return ScratchIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                           static_cast<std::int64_t>(st.st_size),
-                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return identity(st);
+}
+
+std::optional<ScratchIdentity> ScratchIdentity::of(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return identity(st);
 }
 
 std::shared_ptr<ScratchClaim> ScratchClaim::take(const QString& lockPath)

@@ -21,6 +21,8 @@ struct ScratchIdentity {
 
     // Nothing when there is no such file.
     static std::optional<ScratchIdentity> of(const QString& path);
+    // The file open as `fd`.
+    static std::optional<ScratchIdentity> of(int fd);
     bool operator==(const ScratchIdentity&) const = default;
 };
 

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "model/errors.h"
+#include "scratch/packed_copy.h"
+#include "scratch/scratch_claim.h"
 
 namespace quenta {
 
@@ -84,7 +86,7 @@ const unsigned char* RecordReader::fetch(std::int64_t offset, std::size_t size)
 
 // ---- ScratchReader ----
 
-ScratchReader::ScratchReader(const QString& path)
+ScratchReader::ScratchReader(const QString& path, const QString& packedPath)
 {
     fd_ = open_path(QFile::encodeName(path), O_RDONLY);
     if (fd_ < 0)
@@ -96,6 +98,8 @@ ScratchReader::ScratchReader(const QString& path)
         throw FileError("cannot read the scratch file");
     }
     records_ = static_cast<std::int64_t>(st.st_size) / ScratchRecordLength;
+    if (!packedPath.isEmpty())
+        packed_ = std::make_unique<PackedReader>(packedPath);
 }
 
 ScratchReader::~ScratchReader() { close(); }
@@ -109,6 +113,14 @@ void ScratchReader::close()
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+PackedReader* ScratchReader::packed(int n)
+{
+    if (!packed_ || fd_ < 0)
+        return nullptr;
+    const std::optional<ScratchIdentity> now = ScratchIdentity::of(fd_);
+    return now && packed_->matches(n, *now) ? packed_.get() : nullptr;
 }
 
 int ScratchReader::directFd()

@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "model/int16.h"
 #include "scratch/record_io.h"
@@ -17,6 +18,7 @@ namespace quenta {
 std::int32_t record_of(i16 i, i16 j, i16 n);
 
 class ScratchReader;
+class PackedReader;
 
 // Reads records of an open scratch file, through a buffer of its own: one for each thread that
 // reads. Every read of the scratch file goes through one.
@@ -44,8 +46,9 @@ private:
 // The scratch file opened for reading records; closed by the destructor or close().
 class ScratchReader {
 public:
-    // FileError when the file cannot be opened.
-    explicit ScratchReader(const QString& path);
+    // FileError when the file cannot be opened. `packedPath` names the packed copy that may
+    // stand in for the records (packed_copy.h); none when empty.
+    explicit ScratchReader(const QString& path, const QString& packedPath = {});
     ~ScratchReader();
     ScratchReader(const ScratchReader&) = delete;
     ScratchReader& operator=(const ScratchReader&) = delete;
@@ -64,6 +67,10 @@ public:
         reader_.read(first, count, stride, out);
     }
 
+    // The packed copy when it holds the system of order n that this file holds as it is now,
+    // whole; else null, and the records are read.
+    PackedReader* packed(int n);
+
     int fd() const { return fd_; }
     // The same file opened once more for direct I/O, on first use; -1 when the file is closed or
     // its file system refuses direct I/O. A reader that is refused a direct read says so with
@@ -77,6 +84,7 @@ private:
     std::atomic<bool> directRefused_{false};
     std::int64_t records_ = 0;
     RecordReader reader_{*this};
+    std::unique_ptr<PackedReader> packed_;
 };
 
 } // namespace quenta

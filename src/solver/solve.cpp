@@ -264,7 +264,7 @@ void cmdSolution_Click(Form& f)
     } else if (file_backed(s)) {
         try {
             allocate_file_arrays(s);
-            ScratchReader file(f.dir.scratch());
+            ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
             ERX(s, &file, options);
             NormA1(s, file, f.user, options);
             sweep_until_done(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
@@ -308,11 +308,11 @@ void cmdIter_Click(Form& f)
             try {
                 if (s.iter == 1) {
                     allocate_file_arrays(s);
-                    ScratchReader file(f.dir.scratch());
+                    ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
                     ERX(s, &file, options);
                     NormA1(s, file, f.user, options);
                 }
-                ScratchReader file(f.dir.scratch());
+                ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
                 stopped = sweep_part(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
                 c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
             } catch (const FileError&) {

@@ -1,4 +1,5 @@
 // A solve on the worker, watched, stopped and continued through the real window.
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <cstring>
 
@@ -103,8 +104,9 @@ TEST(SolveRun, ExitDuringARunEndsCleanly)
 }
 
 // Esc as Open starts reading: the window keeps the system, the approximation and the grid it had.
-// Esc as Connect starts reading: the scratch file no longer holds a system, so "Find  solution"
-// is refused as after a failed Connect, and the stops themselves say nothing.
+// Esc as Connect starts reading: the scratch file no longer holds a system and its packed copy is
+// gone, so "Find  solution" is refused as after a failed Connect, and the stops themselves say
+// nothing.
 TEST(SolveRun, StoppedOpenChangesNothingStoppedConnectRefusesTheSolve)
 {
     Started app([](TempProgramDir& dir) {
@@ -136,6 +138,7 @@ TEST(SolveRun, StoppedOpenChangesNothingStoppedConnectRefusesTheSolve)
     app.stopNextRun();
     choose("Connect", "three.txt");
     EXPECT_TRUE(app.user.messages.empty());
+    EXPECT_FALSE(QFileInfo::exists(app.dir.file(QStringLiteral("data.sle.packed"))));  // two.txt's copy went too
     app.click(Control::cmdSolution);
     EXPECT_EQ(app.user.messages, Texts{app.state().msgBadFile});
 }

@@ -11,6 +11,7 @@
 #include "model/messages.h"
 #include "model/entry.h"
 #include "scratch/connect.h"
+#include "scratch/scratch_file.h"
 #include "solver/solve.h"
 
 namespace quenta {
@@ -38,7 +39,8 @@ std::string records(const std::vector<float>& values)
     return out;
 }
 
-// Every file is connected into a fresh program directory with iter = 6. A failure reports
+// Every file is connected into a fresh program directory with iter = 6. A complete system comes
+// with a packed copy that matches it; a failure leaves none. A failure reports
 // msgFormat after writing the records read before it; the window still switches to the
 // file-backed mode on the N of the first line (unless that line holds no number) but, with no
 // approximation, stops before the layout and iter.
@@ -73,6 +75,9 @@ TEST(Connect, RecordsModeAndMessagesForEachFile)
         EXPECT_TRUE(e.dialogInDataFolder());
         EXPECT_TRUE(QFileInfo::exists(e.dir.file("data.sle")));
         EXPECT_EQ(e.scratch(), records(c.records)) << c.text;
+        ScratchReader scratch(e.dir.file("data.sle"), e.form.dir.scratchPacked());
+        EXPECT_EQ(scratch.packed(e.state.N) != nullptr, c.msgs.empty()) << c.text;
+        EXPECT_EQ(QFileInfo::exists(e.form.dir.scratchPacked()), c.msgs.empty()) << c.text;
     }
 }
 
@@ -189,14 +194,17 @@ TEST(ScratchOwner, AConnectWaitsForTheOwnerToLetGo)
 }
 
 // A disk too full for the scratch file: the user hears that data.sle could not be written (not
-// that a number is wrong), the file is emptied to give its space back, and nothing can be
-// solved from it. A new file fails when its space is reserved; over a larger file that needs no
-// more space, the write itself fails, on the calling thread (one buffer holds order 40) or on the
-// writer's thread (order 46 needs more).
+// that a number is wrong), the file is emptied to give its space back, no packed copy is left,
+// and nothing can be solved from it. A new file fails when its space is reserved; over a larger
+// file that needs no more space, the packed copy's reservation fails, or (with room for the
+// copy) the write itself, on the calling thread (one buffer holds order 40) or on the writer's
+// thread (order 46 needs more).
 TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
 {
-    // 210 KB, 768 bytes and 277 KB of records, the limit is 512 bytes.
-    for (const auto& [n, existing] : {std::pair{40, false}, std::pair{2, false}, std::pair{40, true}, std::pair{46, true}}) {
+    // 210 KB, 768 bytes and 277 KB of records; packed copies of 10.6 KB and 12.7 KB.
+    struct Case { int n; bool existing; rlim_t limit; };
+    for (const auto& [n, existing, limit] : {Case{40, false, 512}, Case{2, false, 512}, Case{40, true, 512},
+                                             Case{40, true, 16384}, Case{46, true, 16384}}) {
         std::string text;
         for (int k = 0; k < n * (n + 1); ++k)
             text += std::to_string(k % 7) + (k % (n + 1) == n ? "\r\n" : " ");
@@ -206,17 +214,18 @@ TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
         e.dir.write("data/sys.txt", text);
         e.user.files = {e.data("sys.txt")};
         e.state.iter = 6;
-        const std::string got = testing::with_file_size_limit(512, [&e] {
+        const std::string got = testing::with_file_size_limit(limit, [&e] {
             Connect_Click(e.form);
             cmdSolution_Click(e.form);  // refused: iter stays
             std::string said;
             for (const std::string& m : e.user.messages)
                 said += m + " ; ";
-            return said + std::to_string(QFileInfo(e.dir.file("data.sle")).size()) + " bytes, mode=" +
+            return said + std::to_string(QFileInfo(e.dir.file("data.sle")).size()) + " bytes, packed " +
+                   std::to_string(QFileInfo::exists(e.form.dir.scratchPacked())) + ", mode=" +
                    std::to_string(e.state.StorageMode.value_or(0)) + " iter=" + std::to_string(e.state.iter);
         });
-        EXPECT_EQ(got, messages::saveFailed(e.dir.file("data.sle")) + " ; " + e.state.msgBadFile + " ; 0 bytes, mode=2 iter=6")
-            << n << existing;
+        EXPECT_EQ(got, messages::saveFailed(e.dir.file("data.sle")) + " ; " + e.state.msgBadFile + " ; 0 bytes, packed 0, mode=2 iter=6")
+            << n << existing << limit;
     }
 }
 

@@ -103,8 +103,9 @@ std::vector<Snapshot> numbers_only(std::vector<Snapshot> v)
 class SweepProperty : public ::testing::Test {
 protected:
     // The solver's file-backed runs with bands of one column, of three and of the default size,
-    // read by one and by several threads, buffered and direct, with the two kernels in turn, all
-    // against the plain run; returns the plain run.
+    // read by one and by several threads, from the records (buffered and direct) and from the
+    // packed copy, with the two kernels in turn, all against the plain run over the records;
+    // returns the plain run.
     std::vector<Snapshot> check_file(const System& sys, Plan r)
     {
         r.file = true;
@@ -113,14 +114,16 @@ protected:
         r.plain = false;
         const std::size_t stride = (std::size_t(sys.n) + 3) / 4 * 4 + 16;
         for (std::size_t band : {BandSize().bytes, std::size_t(1), 3 * stride * sizeof(float)})
-            for (std::int64_t parallel : {BandSize().parallelRecords, std::int64_t(1)}) {
+            for (std::int64_t parallel : {BandSize().parallelRecords, std::int64_t(1)})
+                for (const bool packed : {false, true}) {
                 // Bands of three columns read by several threads come through direct I/O.
                 const bool direct = parallel == 1 && band > 1 && band < BandSize().bytes;
                 r.band = {band, band, parallel, BandSize().readers, BandSize().directReaders,
                           direct ? 0 : BandSize().directAbove};
-                r.kernel = (band + std::size_t(parallel)) % 2 ? Kernel::Fused : Kernel::Exact;
+                r.kernel = (band + std::size_t(parallel) + packed) % 2 ? Kernel::Fused : Kernel::Exact;
+                r.packed = packed;
                 EXPECT_EQ(reference::run(path, sys, r), plain)
-                    << "band bytes " << band << ", parallel from " << parallel << ", direct " << direct;
+                    << "band bytes " << band << ", parallel from " << parallel << ", direct " << direct << ", packed " << packed;
             }
         return plain;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "common/temp_dir.h"
 #include "model/arith.h"
 #include "model/numbers.h"
+#include "scratch/packed_copy.h"
 #include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
 #include "scratch/scratch_writer.h"
@@ -71,15 +73,38 @@ struct System {
     float at(int i, int j) const { return j > n ? b[std::size_t(i - 1)] : a[std::size_t((i - 1) * n + j - 1)]; }
 };
 
+inline QString packed_path(const QString& scratch) { return ProgramDir(QFileInfo(scratch).path()).scratchPacked(); }
+
+// A packed copy of `sys` beside the scratch file at `path`, naming that file as it is now.
+inline void write_packed(const QString& path, const System& sys)
+{
+    PackedWriter p(packed_path(path));
+    p.reserve(sys.n);
+    std::vector<float> row(std::size_t(sys.n) + 1);
+    for (int i = 1; i <= sys.n; ++i) {
+        for (int j = 1; j <= sys.n + 1; ++j)
+            row[std::size_t(j - 1)] = sys.at(i, j);
+        p.add(row.data());
+    }
+    p.finish(*ScratchIdentity::of(path));
+}
+
 // The scratch file of a system, written afresh; only the first `keep` records when keep >= 0.
-inline void write_scratch(const QString& path, const System& sys, long long keep = -1)
+// With its packed copy when `packed`, else none.
+inline void write_scratch(const QString& path, const System& sys, long long keep = -1, bool packed = true)
 {
     QFile::remove(path);
-    ScratchWriter w(path);
-    for (int i = 1; i <= sys.n; ++i)
-        for (int j = 1; j <= sys.n + 1; ++j)
-            if (const auto r = record_of(i16(i), i16(j), i16(sys.n)); keep < 0 || r <= keep)
-                w.write(r, sys.at(i, j));
+    QFile::remove(packed_path(path));
+    {
+        ScratchWriter w(path);
+        for (int i = 1; i <= sys.n; ++i)
+            for (int j = 1; j <= sys.n + 1; ++j)
+                if (const auto r = record_of(i16(i), i16(j), i16(sys.n)); keep < 0 || r <= keep)
+                    w.write(r, sys.at(i, j));
+        w.close();
+    }
+    if (packed)
+        write_packed(path, sys);
 }
 
 // The scratch file in `folder` claimed and recorded, as a Connect that read the whole system
@@ -141,6 +166,7 @@ struct Plan {
     std::vector<float> skew;  // factors applied to the norms once they are built
     Kernel::Kind kernel = Kernel::Exact;
     BandSize band;
+    bool packed = false;  // file-backed: with the packed copy beside the scratch file
     Plan(bool file = false, bool plain = false, int sweeps = 6) : file(file), plain(plain), sweeps(sweeps) {}
 };
 
@@ -155,8 +181,8 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
     testing::ScriptedDialogs user;
     std::unique_ptr<ScratchReader> f;
     if (r.file) {
-        write_scratch(scratch, sys);
-        f = std::make_unique<ScratchReader>(scratch);
+        write_scratch(scratch, sys, -1, r.packed);
+        f = std::make_unique<ScratchReader>(scratch, packed_path(scratch));
     }
     Kernel kernel(r.kernel);
     const SweepOptions o{&kernel, r.band, {}};
@@ -168,7 +194,7 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
         if (r.file && r.keep >= 0 && call == r.cutAt) {
             f.reset();
             QFile::resize(scratch, r.keep * ScratchRecordLength);
-            f = std::make_unique<ScratchReader>(scratch);
+            f = std::make_unique<ScratchReader>(scratch, packed_path(scratch));
         }
         std::string failure;  // "" when the call returned normally
         try {

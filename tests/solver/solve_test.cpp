@@ -301,6 +301,47 @@ TEST_P(SolveCommands, CheckAgainstADirectSolve)
     EXPECT_TRUE(f.user.messages.empty());
 }
 
+// The file-backed runs read the packed copy only while its header names the connected data.sle
+// and N. The copy here holds another system: a run that reads it ends at that system's X, one
+// that falls back to data.sle at the X the in-memory run gives, bit for bit.
+TEST(PackedCopy, ACopyThatDoesNotMatchFallsBackToTheRecords)
+{
+    const System a{3, {4, 1, 0, 1, 5, 1, 0, 1, 6}, {1, 2, 3}, {0, 0, 0}}, b{3, {4, 1, 0, 1, 5, 1, 0, 1, 7}, {1, 2, 4}, {0, 0, 0}};
+    const auto solved = [&b](const System& sys, bool file, const std::function<void(const QString&)>& change) {
+        TempProgramDir dir;
+        FakeForm f(dir.path());
+        enter(f, dir, sys, file);
+        if (file) {
+            reference::write_packed(dir.file("data.sle"), b);  // vouches for data.sle, holds b
+            change(dir.file("data.sle.packed"));
+        }
+        cmdSolution_Click(f.form);
+        EXPECT_TRUE(f.user.messages.empty());
+        return reference::bits(f.state.X);
+    };
+    const auto records = solved(a, false, {}), copy = solved(b, false, {});
+    ASSERT_NE(records, copy);
+    const auto setHeader = [](const QString& path, int at, std::int32_t value) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(at));
+        file.write(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> change;
+        bool fromCopy;
+    } cases[] = {
+        {"matching", [](const QString&) {}, true},
+        {"missing", [](const QString& p) { QFile::remove(p); }, false},
+        {"short", [](const QString& p) { QFile::resize(p, QFileInfo(p).size() - 4); }, false},
+        {"headerless", [](const QString& p) { QFile::resize(p, 0), QFile::resize(p, PackedLayout::of(3).bytes()); }, false},
+        {"another order", [&](const QString& p) { setHeader(p, 8, 2); }, false},
+        {"another data.sle", [&](const QString& p) { setHeader(p, 40, 12345); }, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(solved(a, true, c.change), c.fromCopy ? copy : records) << c.name;
+}
+
 // It is refused, with a message and nothing done, without a system, above N = 4096, with a cell
 // that is not a number, and with a scratch file that is not the connected one.
 TEST(DirectCheck, Refusals)
