@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
 #include <exception>
 
 #include "app/frmChart.h"
@@ -57,6 +59,16 @@ void frmMain::createControls()
     auto* client = new QWidget(this);
     setCentralWidget(client);
     layout_ = controls_.create(client, grid_, state_.separator);
+
+    // Below the client area, which keeps its size: the window is taller by the status bar.
+    auto* status = new QLabel(this);
+    status->setObjectName(QStringLiteral("sbrStatus"));
+    status->setTextFormat(Qt::PlainText);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long line is cut at the window's edge rather than widening the window.
+    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(status, 1);
+    controls_.attachStatus(status);
 }
 
 void frmMain::createActions()
@@ -73,9 +85,9 @@ void frmMain::createActions()
             run_.hold(a, false);
         return a;
     };
-    Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O, [this] { startLoad(&Open_Choose, &Open_Load); }, true);
-    Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { runNow(Save_Click); }, true);
-    Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startLoad(&Connect_Choose, &Connect_Load); }, true);
+    Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O, [this] { startFileRun(&Open_Choose, &Open_Load); }, true);
+    Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { startFileRun(&Save_Choose, &Save_Write); }, true);
+    Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startFileRun(&Connect_Choose, &Connect_Load); }, true);
     Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T, [this] { showChart(); });
     Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E, [] { Exit_Click(); });
     About_ = action("About", "&About", Qt::CTRL | Qt::Key_A, [this] { runNow([](Form& f) { About_Click(f.dir.help()); }); });
@@ -158,31 +170,31 @@ void frmMain::runNow(const RunController::Command& command)
     controls_.gridView()->viewport()->update();
     controls_.setBusy(false);
     if (!run_.running()) {
-        history_ = state_.accuracy;
+        history_ = state_.history;
         updateChart();
     }
 }
 
-void frmMain::startRun(RunController::Command command, bool readsFile)
+void frmMain::startRun(RunController::Command command, bool withFile)
 {
     if (run_.running())
         return;
-    if (readsFile) {
+    if (withFile) {
         controls_.progress()->setValue(0);
         controls_.progress()->show();
     }
     run_.start(std::move(command));
 }
 
-void frmMain::startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&))
+void frmMain::startFileRun(std::optional<QString> (*choose)(Form&), void (*work)(Form&, const QString&))
 {
     std::optional<QString> path;
     runNow([&path, choose](Form& f) { path = choose(f); });
     if (path)
-        startRun([load, path = *path](Form& f) { load(f, path); }, true);
+        startRun([work, path = *path](Form& f) { work(f, path); }, true);
 }
 
-void frmMain::showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal)
+void frmMain::showProgress(const std::vector<SweepRecord>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal)
 {
     QProgressBar* bar = controls_.progress();
     if (bytesTotal > 0)
@@ -195,8 +207,10 @@ void frmMain::showRunEnd(const RunReport& report)
 {
     controls_.button(Control::cmdSolution)->setText(MainControls::caption(Control::cmdSolution));
     controls_.progress()->hide();
-    history_ = state_.accuracy;
+    history_ = state_.history;
     updateChart();
+    if (report.end == RunEnd::Faulted)
+        controls_.setText(Control::sbrStatus, "Failed");
     if (report.end != RunEnd::Abandoned)
         for (const std::string& m : report.messages)
             form_.user.message(m);
@@ -216,12 +230,12 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::showChart()
 {
     if (!chart_)
-        chart_ = new frmChart(this);
+        chart_ = new frmChart(form_.user, form_.dir.data(), state_.separator, this);
     chart_->show();
     chart_->raise();
     chart_->activateWindow();
     if (!run_.running())
-        history_ = state_.accuracy;
+        history_ = state_.history;
     updateChart();
 }
 

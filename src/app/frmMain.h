@@ -69,12 +69,12 @@ private:
     // message.
     void runNow(const RunController::Command& command);
     // A command on the worker: the controls that could touch the system are disabled and "Find
-    // solution" reads "Stop" until it ends. A command that reads a file shows how far it got in
-    // the progress bar.
-    void startRun(RunController::Command command, bool readsFile = false);
-    // Open or Connect: asks for the file here, then loads it on the worker.
-    void startLoad(std::optional<QString> (*choose)(Form&), void (*load)(Form&, const QString&));
-    void showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
+    // solution" reads "Stop" until it ends. A command that reads or writes a file shows how far it
+    // got in the progress bar.
+    void startRun(RunController::Command command, bool withFile = false);
+    // Open, Connect or Save: asks for the file here, then loads or writes it on the worker.
+    void startFileRun(std::optional<QString> (*choose)(Form&), void (*work)(Form&, const QString&));
+    void showProgress(const std::vector<SweepRecord>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
     void showRunEnd(const RunReport& report);
     void showChart();
     // The chart window, when it is open, shows history_ and the desired accuracy.
@@ -87,7 +87,7 @@ private:
     Form form_;
     RunController run_;
     TwipsLayout* layout_ = nullptr;
-    std::vector<float> history_;  // state_.accuracy as this thread knows it during a run
+    std::vector<SweepRecord> history_;  // state_.history as this thread knows it during a run
     frmChart* chart_ = nullptr;
 
     QAction* Open_ = nullptr;

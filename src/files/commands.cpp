@@ -28,12 +28,16 @@ std::optional<QString> Open_Choose(Form& f)
 void Open_Load(Form& f, const QString& path)
 {
     WorkingState& s = f.state;
+    const std::string name = file_label(f.dir, path);
+    const auto status = [&f](const std::string& text) { f.controls.setText(Control::sbrStatus, text); };
+    LoadOutcome outcome;
     try {
         const QString before = std::exchange(s.CD_FileName, path);
         // A failed load has shown its message; the command goes on for the N it left.
-        if (open_file(f, path) == LoadOutcome::Stopped) {
+        outcome = open_file(f, path);
+        if (outcome == LoadOutcome::Stopped) {
             s.CD_FileName = before;  // stopped: nothing changes
-            return;
+            return status("Stopped: " + name + " not opened, nothing changed");
         }
         s.StorageMode = InMemory;
         s.scratch.reset();  // the scratch file is free for other windows
@@ -41,7 +45,7 @@ void Open_Load(Form& f, const QString& path)
             f.controls.setEnabled(c, true);
     } catch (const std::exception&) {
         f.user.message(s.msgBadFile);
-        return;
+        return status("Failed: opening " + name);
     }
     try {
         f.controls.setText(Control::txtN, FormatInteger(s.N));
@@ -52,10 +56,13 @@ void Open_Load(Form& f, const QString& path)
         s.allocate(s.X, s.N);
         s.allocate(s.A, s.N);
         s.iter = 1;
-        s.accuracy.clear();
+        s.history.clear();
     } catch (const std::exception&) {
         f.user.message(s.msgNoMemory);
+        outcome = LoadOutcome::Failed;
     }
+    status(outcome == LoadOutcome::Loaded ? "Done: opened " + name + ", N = " + FormatInteger(s.N)
+                                          : "Failed: opening " + name);
 }
 
 void Open_Click(Form& f)
@@ -64,43 +71,72 @@ void Open_Click(Form& f)
         Open_Load(f, *chosen);
 }
 
-void Save_Click(Form& f)
+std::optional<QString> Save_Choose(Form& f)
 {
     WorkingState& s = f.state;
-    // The file being worked on, named in the message when something cannot be written.
-    QString current = f.dir.data();
     try {
-        const bool fileBacked = s.StorageMode == FileBacked;
-        if (fileBacked && !s.connected()) {
+        if (s.StorageMode == FileBacked) {
+            if (s.connected())
+                return s.CD_FileName;  // no dialog: the solution of the connected file
             // The scratch file does not hold the connected file's system: no approximation of
             // it exists to be saved, and a good solution file must not be overwritten.
             f.user.message(s.msgBadFile);
-            return;
-        }
-        if (!fileBacked) {
+        } else {
             if (!f.dir.hasData())
                 throw FileError("no data folder");
             const std::optional<QString> chosen = f.user.saveFile(f.dir.data());
             if (!chosen)
-                return;  // cancelled: nothing is written
+                return std::nullopt;  // cancelled: nothing is written
             s.CD_FileName = *chosen;
-            current = *chosen;
-            save_file(f, *chosen);  // No to the replace question skips only the system file
+            return chosen;
         }
-        const QString system = s.CD_FileName;
+    } catch (const std::exception&) {
+        f.user.message(messages::saveFailed(f.dir.data()));
+    }
+    f.controls.setText(Control::sbrStatus, "Failed: nothing saved");
+    return std::nullopt;
+}
+
+void Save_Write(Form& f, const QString& system)
+{
+    WorkingState& s = f.state;
+    // The file being worked on, named in the message when something cannot be written.
+    QString current = system;
+    std::string head = "Done", said;  // what became of each file, in order
+    const auto tell = [&f, &said](const QString& file, const char* what) {
+        said += (said.empty() ? "" : ", ") + file_label(f.dir, file) + what;
+    };
+    try {
+        if (s.StorageMode != FileBacked)  // No to the replace question skips only the system file
+            tell(system, save_file(f, system) ? " saved" : " kept as it was");
         const std::optional<QString> rel = relative_name(f.dir, system);
         if (!rel) {
             f.user.message(messages::OutsideData);
-            return;
+            head = "Failed";
+            said += (said.empty() ? "" : ", ") + std::string("the approximation not saved");
+        } else {
+            current = f.dir.solutions() + QLatin1Char('/') + *rel;
+            if (!QDir().mkpath(QFileInfo(current).absolutePath()))
+                throw FileError("cannot make the solutions folder");
+            tell(current, save_solution(f, current) ? " saved" : " kept as it was");
         }
-        const QString target = f.dir.solutions() + QLatin1Char('/') + *rel;
-        current = target;
-        if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-            throw FileError("cannot make the solutions folder");
-        save_solution(f, target);
+    } catch (const Cancelled&) {
+        head = "Stopped";
+        tell(current, " not saved");
     } catch (const std::exception&) {
         f.user.message(messages::saveFailed(current));
+        head = "Failed";
+        tell(current, " not saved");
     }
+    if (head == "Done" && f.controls.stopRequested())
+        head = "Stopped";  // a question the stop answered No
+    f.controls.setText(Control::sbrStatus, head + ": " + said);
+}
+
+void Save_Click(Form& f)
+{
+    if (const std::optional<QString> system = Save_Choose(f))
+        Save_Write(f, *system);
 }
 
 } // namespace quenta
