@@ -21,6 +21,7 @@ std::optional<QString> Open_Choose(Form& f)
         return f.user.openFile(f.dir.data());  // nothing when cancelled: nothing changes
     } catch (const std::exception&) {
         f.user.message(f.state.msgBadFile);
+        f.controls.setText(Control::sbrStatus, "Failed: nothing opened");
         return std::nullopt;
     }
 }

@@ -1,0 +1,60 @@
+// The convergence chart: whole sweeps on its axis, and its sweeps saved as CSV.
+#include <QChartView>
+#include <QGraphicsTextItem>
+#include <algorithm>
+
+#include "app/frmChart.h"
+#include "model/messages.h"
+#include "app_fixture.h"
+
+using namespace quenta;
+using namespace quenta::testing;
+
+namespace {
+
+// The numbers drawn below the plot area, left to right: the sweep axis's labels.
+std::vector<int> sweepLabels(frmChart& chart)
+{
+    QCoreApplication::processEvents();
+    QChart* c = chart.findChild<QChartView*>()->chart();
+    std::vector<std::pair<qreal, int>> found;
+    for (QGraphicsItem* item : c->scene()->items()) {
+        auto* t = dynamic_cast<QGraphicsTextItem*>(item);
+        bool number = false;
+        const int value = t ? t->toPlainText().toInt(&number) : 0;
+        if (number && t->isVisible() && t->sceneBoundingRect().top() >= c->plotArea().bottom())
+            found.emplace_back(t->sceneBoundingRect().center().x(), value);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<int> out;
+    for (const auto& [x, value] : found)
+        out.push_back(value);
+    return out;
+}
+
+} // namespace
+
+TEST(Chart, WholeSweepsOnTheAxisAndTheSweepsAsCsv)
+{
+    TempProgramDir dir;
+    ScriptedDialogs user;
+    frmChart chart(user, dir.path(), ",");
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    chart.setHistory({{0.5f, 0.84f}}, 0.2f);
+    EXPECT_EQ(sweepLabels(chart), (std::vector<int>{1, 2}));
+    chart.setHistory(std::vector<SweepRecord>(37, {0.25f, 1.5f}), std::nullopt);
+    const std::vector<int> labels = sweepLabels(chart);
+    ASSERT_GE(labels.size(), 3u);
+    EXPECT_TRUE(std::adjacent_find(labels.begin(), labels.end(), std::greater_equal<int>()) == labels.end());
+    EXPECT_GE(labels.back(), 37);
+
+    // A decimal comma: the fields are separated by semicolons. A file that cannot be written is
+    // named in a message.
+    chart.setHistory({{0.5f, 0.84f}, {0.25f, 1.5f}}, 0.2f);
+    user.files = {dir.file("sweeps.csv"), dir.file("none/sweeps.csv")};
+    chart.saveCsv();
+    chart.saveCsv();
+    EXPECT_EQ(dir.read("sweeps.csv"), "sweep;accuracy;max |r|\r\n1;0,5;0,84\r\n2;0,25;1,5\r\n");
+    EXPECT_EQ(user.messages, Texts{messages::saveFailed(dir.file("none/sweeps.csv"))});
+}
