@@ -31,6 +31,31 @@ int sweepStep(int last)
                 return m * power;
 }
 
+// The points a series draws of `all` (in sweep order): all of them up to 256; beyond, the least
+// and the largest value of each of 128 runs of consecutive sweeps, and the last sweep. A long run
+// then draws as fast as a short one and keeps its envelope.
+QList<QPointF> drawn(const std::vector<QPointF>& all)
+{
+    constexpr std::size_t Buckets = 128;
+    if (all.size() <= 2 * Buckets)
+        return QList<QPointF>(all.begin(), all.end());
+    const std::size_t per = (all.size() + Buckets - 1) / Buckets;
+    QList<QPointF> out;
+    for (std::size_t a = 0; a < all.size(); a += per) {
+        auto [least, largest] = std::minmax_element(all.begin() + static_cast<std::ptrdiff_t>(a),
+                                                    all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), a + per)),
+                                                    [](const QPointF& p, const QPointF& q) { return p.y() < q.y(); });
+        if (largest < least)
+            std::swap(least, largest);  // in sweep order
+        out.append(*least);
+        if (largest != least)
+            out.append(*largest);
+    }
+    if (out.last() != all.back())
+        out.append(all.back());
+    return out;
+}
+
 QColor mix(const QColor& a, const QColor& b, double share)
 {
     return QColor::fromRgbF(static_cast<float>(a.redF() * share + b.redF() * (1 - share)),
@@ -94,14 +119,14 @@ frmChart::frmChart(UserDialogs& user, QString folder, std::string separator, QWi
 void frmChart::setHistory(const std::vector<SweepRecord>& sweeps, std::optional<float> desired)
 {
     sweeps_ = sweeps;
-    QList<QPointF> accuracy, largest;
-    accuracy.reserve(static_cast<qsizetype>(sweeps.size()));
-    largest.reserve(static_cast<qsizetype>(sweeps.size()));
+    std::vector<QPointF> accuracy, largest;
+    accuracy.reserve(sweeps.size());
+    largest.reserve(sweeps.size());
     double lo = HUGE_VAL, hi = 0;
-    const auto add = [&lo, &hi](QList<QPointF>& points, std::size_t k, double v) {
+    const auto add = [&lo, &hi](std::vector<QPointF>& points, std::size_t k, double v) {
         if (!(v > 0) || !std::isfinite(v))
             return;
-        points.append(QPointF(static_cast<double>(k + 1), v));
+        points.emplace_back(static_cast<double>(k + 1), v);
         lo = std::min(lo, v);
         hi = std::max(hi, v);
     };
@@ -120,16 +145,19 @@ void frmChart::setHistory(const std::vector<SweepRecord>& sweeps, std::optional<
     } else {
         desired_->clear();
     }
-    accuracy_->replace(accuracy);
-    largest_->replace(largest);
+    plotted_ = static_cast<int>(accuracy.size());
+    accuracy_->replace(drawn(accuracy));
+    largest_->replace(drawn(largest));
     if (hi == 0) {  // nothing to show yet
         lo = 0.1;
         hi = 10;
     }
-    values_->setRange(lo / 2, hi * 2);
+    // Whole decades around the values: the range, and with it the axis's layout, changes only
+    // now and then during a run.
+    values_->setRange(std::pow(10.0, std::floor(std::log10(lo) - 1e-9)), std::pow(10.0, std::floor(std::log10(hi)) + 1));
 }
 
-int frmChart::points() const { return static_cast<int>(accuracy_->count()); }
+int frmChart::points() const { return plotted_; }
 
 void frmChart::changeEvent(QEvent* event)
 {

@@ -30,7 +30,7 @@ public:
     // sweeps[k] is the record of sweep k+1; desired is drawn when it is a positive number. Values
     // the log scale cannot show (0) are left out.
     void setHistory(const std::vector<SweepRecord>& sweeps, std::optional<float> desired);
-    // The sweeps plotted, for the tests.
+    // The sweeps whose accuracy is plotted, for the tests.
     int points() const;
 
     // Asks for a file and writes the chart there as a PNG image, or the sweeps as CSV (sweep,
@@ -51,6 +51,7 @@ private:
     QString folder_;
     std::string separator_;
     std::vector<SweepRecord> sweeps_;
+    int plotted_ = 0;  // sweeps with an accuracy the log scale shows
 
     QChart* chart_;
     QChartView* view_;

@@ -200,7 +200,11 @@ void frmMain::showProgress(const std::vector<SweepRecord>& sweeps, std::int64_t 
     if (bytesTotal > 0)
         bar->setValue(static_cast<int>(bytesDone * bar->maximum() / bytesTotal));
     history_.insert(history_.end(), sweeps.begin(), sweeps.end());
-    updateChart();
+    // Twice a second is live enough for the chart, which costs the run more than the grid does.
+    if (!chartShown_.isValid() || chartShown_.elapsed() >= 500) {
+        updateChart();
+        chartShown_.start();
+    }
 }
 
 void frmMain::showRunEnd(const RunReport& report)

@@ -4,6 +4,7 @@
 // Form, and routes every control's event to its command. The commands live in their subsystems,
 // the controls in their table (MainControls), and the long commands run on the worker through
 // the RunController.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <cstdint>
 #include <memory>
@@ -89,6 +90,7 @@ private:
     TwipsLayout* layout_ = nullptr;
     std::vector<SweepRecord> history_;  // state_.history as this thread knows it during a run
     frmChart* chart_ = nullptr;
+    QElapsedTimer chartShown_;  // since the chart last showed a run's progress
 
     QAction* Open_ = nullptr;
     QAction* Save_ = nullptr;
