@@ -8,6 +8,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace quenta {
@@ -50,9 +51,7 @@ private:
         bool answered = false;
         bool dropped = false;  // a stop answered it: it is not to be asked any more
         bool yes = false;
-        std::optional<QString> file;
     };
-    using Ask = std::function<void(UserDialogs&, Question&)>;
 
     class WorkerControls : public Controls {
     public:
@@ -69,23 +68,24 @@ private:
         Run& run_;
         std::int64_t shownPermille_ = -1;  // of the last progress report
     };
-    // Messages wait for the end of the command; questions and file dialogs go to the window.
+    // Messages wait for the end of the command; questions go to the window. The file dialogs
+    // belong to the halves of Open, Connect and Save that run on the window's thread.
     class WorkerDialogs : public UserDialogs {
     public:
         explicit WorkerDialogs(Run& run) : run_(run) {}
         void message(const std::string& text) override;
         bool askYesNo(const std::string& text) override;
-        std::optional<QString> openFile(const QString& folder) override;
-        std::optional<QString> saveFile(const QString& folder) override;
+        std::optional<QString> openFile(const QString&) override { throw std::logic_error("a file dialog on the worker"); }
+        std::optional<QString> saveFile(const QString&) override { throw std::logic_error("a file dialog on the worker"); }
 
     private:
         Run& run_;
     };
 
     void work();
-    // On the worker: has the window's thread put a question to the user and waits until the user
-    // answers it or a stop drops it. The question with its answer, or nullptr when dropped.
-    std::shared_ptr<Question> ask(const Ask& put);
+    // On the worker: has the window's thread put the question to the user and waits until the
+    // user answers it or a stop drops it, which answers No.
+    bool ask(const std::string& text);
     // On the worker: hands the sweeps finished since the last call over to takeHistory().
     void publishHistory();
     // On the worker: has the controller show the progress so far, unless a report is pending.
@@ -199,7 +199,7 @@ void RunController::Run::stop()
     }
 }
 
-std::shared_ptr<RunController::Run::Question> RunController::Run::ask(const Ask& put)
+bool RunController::Run::ask(const std::string& text)
 {
     auto q = std::make_shared<Question>();
     {
@@ -207,26 +207,27 @@ std::shared_ptr<RunController::Run::Question> RunController::Run::ask(const Ask&
         question_ = q;
     }
     if (stop_)  // read after q is there for stop() to drop
-        return nullptr;
+        return false;
     // The controller outlives every notice it receives; the window's dialogs outlive it.
     UserDialogs* user = &owner_.window_.user;
     QMetaObject::invokeMethod(
         &owner_,
-        [q, user, put] {
+        [q, user, text] {
             {
                 const std::lock_guard lock(q->mutex);
                 if (q->dropped)
                     return;
             }
-            put(*user, *q);
+            const bool yes = user->askYesNo(text);
             const std::lock_guard lock(q->mutex);
+            q->yes = yes;
             q->answered = true;
             q->changed.notify_all();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(q->mutex);
     q->changed.wait(lock, [&q] { return q->answered || q->dropped; });
-    return q->answered ? q : nullptr;
+    return q->answered && q->yes;
 }
 
 std::vector<std::string> RunController::Run::takeMessages()
@@ -284,23 +285,7 @@ void RunController::Run::WorkerDialogs::message(const std::string& text)
     run_.messages_.push_back(text);
 }
 
-bool RunController::Run::WorkerDialogs::askYesNo(const std::string& text)
-{
-    const auto q = run_.ask([text](UserDialogs& user, Question& a) { a.yes = user.askYesNo(text); });
-    return q && q->yes;
-}
-
-std::optional<QString> RunController::Run::WorkerDialogs::openFile(const QString& folder)
-{
-    const auto q = run_.ask([folder](UserDialogs& user, Question& a) { a.file = user.openFile(folder); });
-    return q ? q->file : std::nullopt;
-}
-
-std::optional<QString> RunController::Run::WorkerDialogs::saveFile(const QString& folder)
-{
-    const auto q = run_.ask([folder](UserDialogs& user, Question& a) { a.file = user.saveFile(folder); });
-    return q ? q->file : std::nullopt;
-}
+bool RunController::Run::WorkerDialogs::askYesNo(const std::string& text) { return run_.ask(text); }
 
 namespace {
 

@@ -5,8 +5,8 @@
 // control texts and enabled flags as they were at the start, and leaves what it writes and the
 // messages it shows with the controller. The controller shows the writes in the window's controls
 // at every progress point and at the end, and once the worker has stopped reports how the command
-// ended. A question or a file dialog the command needs is put to the window's user on the
-// window's thread while the worker waits for the answer; a stop answers it No (no file).
+// ended. A Yes/No question the command asks is put to the window's user on the window's thread
+// while the worker waits for the answer; a stop answers it No.
 #include <QObject>
 #include <cstdint>
 #include <functional>
