@@ -1,6 +1,7 @@
 // The convergence chart: whole sweeps on its axis, and its sweeps saved as CSV.
 #include <QChartView>
 #include <QGraphicsTextItem>
+#include <QXYSeries>
 #include <algorithm>
 
 #include "app/frmChart.h"
@@ -48,6 +49,18 @@ TEST(Chart, WholeSweepsOnTheAxisAndTheSweepsAsCsv)
     ASSERT_GE(labels.size(), 3u);
     EXPECT_TRUE(std::adjacent_find(labels.begin(), labels.end(), std::greater_equal<int>()) == labels.end());
     EXPECT_GE(labels.back(), 37);
+
+    // A long run draws at most 256 points a series, its least and largest values among them.
+    std::vector<SweepRecord> run(5000);
+    for (int k = 0; k < 5000; ++k)
+        run[std::size_t(k)] = {1.0f, 2.0f + float(k * 31 % 1001)};
+    chart.setHistory(run, std::nullopt);
+    const QList<QAbstractSeries*> series = chart.findChild<QChartView*>()->chart()->series();
+    const QList<QPointF> drawn = static_cast<QXYSeries*>(series[1])->points();
+    const auto [least, largest] = std::minmax_element(drawn.begin(), drawn.end(), [](auto p, auto q) { return p.y() < q.y(); });
+    EXPECT_EQ(series[1]->name().toStdString() + " " + std::to_string(least->y()) + " " + std::to_string(largest->y()),
+              "Max |r| 2.000000 1002.000000");
+    EXPECT_LE(drawn.size(), 256 + 1) << "the last sweep may come on top";
 
     // A decimal comma: the fields are separated by semicolons. A file that cannot be written is
     // named in a message.
