@@ -1,5 +1,7 @@
-// Figures of the window around a solve on the worker: what showing the run live costs against the
-// same sweeps with nothing shown, and how long Stop takes to end a file-backed run.
+// Figures of the window around a command on the worker: what showing a run live (the grid, the
+// status line, the chart with both its series) costs against the same sweeps with nothing shown,
+// how long Stop takes to end a file-backed run, and how long the window goes without handling
+// its events while Save writes a large system.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <random>
@@ -87,6 +90,7 @@ void BM_UiUpdateOverhead(benchmark::State& st)
     // worker: as many sweeps as take that long, on a system whose accuracy still falls after them.
     constexpr int Order = 1024;
     Window win(Order, false, 2);
+    win.w->findChild<QAction*>("Chart")->trigger();  // the chart open, drawing both series
     WorkingState& s = win.w->state();
     win.setEps("0");
     bench::QuietControls quiet;
@@ -188,6 +192,45 @@ void BM_Startup(benchmark::State& st)
     st.counters["startup_ms"] = best;
 }
 BENCHMARK(BM_Startup)->Iterations(1);
+
+void BM_SaveUiStall(benchmark::State& st)
+{
+    // The longest time between two turns of the window's event loop, from File > Save until the
+    // window shows that it has ended, at its worst over three Saves of new files.
+    constexpr int Order = 4096;
+    Window win(Order, false);
+    const QString system = win.tmp.path() + "/data/saved.txt", solution = win.tmp.path() + "/data/solutions/saved.txt";
+    win.user.toSave = system;
+    for (auto _ : st) {
+        double worst = 0;
+        for (int rep = 0; rep < 3; ++rep) {
+            QFile::remove(system);
+            QFile::remove(solution);
+            QElapsedTimer clock;
+            qint64 last = 0, longest = 0;
+            const auto turn = [&] {
+                const qint64 now = clock.nsecsElapsed();
+                longest = std::max(longest, now - last);
+                last = now;
+            };
+            QTimer turns;  // a timeout of 0 comes once a turn of the loop
+            QObject::connect(&turns, &QTimer::timeout, turn);
+            QSignalSpy ended(win.w.get(), &frmMain::runFinished);
+            turns.start(0);
+            clock.start();
+            win.w->findChild<QAction*>("Save")->trigger();
+            if (win.w->running())
+                ended.wait(600000);
+            turn();
+            turns.stop();
+            if (!QFile::exists(system) || !QFile::exists(solution) || !win.user.messages.empty())
+                return st.SkipWithError("the Save did not write both files");
+            worst = std::max(worst, static_cast<double>(longest) / 1e6);
+        }
+        st.counters["save_ui_stall_ms N=4096"] = worst;
+    }
+}
+BENCHMARK(BM_SaveUiStall)->Iterations(1);
 
 } // namespace
 

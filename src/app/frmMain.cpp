@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMimeData>
 #include <QSettings>
 #include <QMenu>
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
 #include <exception>
 
 #include "app/entry_gestures.h"
@@ -74,6 +76,16 @@ void frmMain::createControls()
     auto* client = new QWidget(this);
     setCentralWidget(client);
     layout_ = controls_.create(client, grid_, state_.separator);
+
+    // Below the client area, which keeps its size: the window is taller by the status bar.
+    auto* status = new QLabel(this);
+    status->setObjectName(QStringLiteral("sbrStatus"));
+    status->setTextFormat(Qt::PlainText);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long line is cut at the window's edge rather than widening the window.
+    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(status, 1);
+    controls_.attachStatus(status);
 }
 
 void frmMain::createActions()
@@ -91,7 +103,7 @@ void frmMain::createActions()
         return a;
     };
     Open_ = action("Open", "&Open", Qt::CTRL | Qt::Key_O, [this] { startLoad(CommandLine::Load::Open); }, true);
-    Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { runNow(Save_Click); }, true);
+    Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { startFileRun(&Save_Choose, &Save_Write); }, true);
     Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startLoad(CommandLine::Load::Connect); }, true);
     Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T, [this] { showChart(); });
     Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E, [] { Exit_Click(); });
@@ -188,20 +200,28 @@ void frmMain::runNow(const RunController::Command& command)
     controls_.gridView()->viewport()->update();
     controls_.setBusy(false);
     if (!run_.running()) {
-        history_ = state_.accuracy;
+        history_ = state_.history;
         updateChart();
     }
 }
 
-void frmMain::startRun(RunController::Command command, bool readsFile)
+void frmMain::startRun(RunController::Command command, bool withFile)
 {
     if (run_.running())
         return;
-    if (readsFile) {
+    if (withFile) {
         controls_.progress()->setValue(0);
         controls_.progress()->show();
     }
     run_.start(std::move(command));
+}
+
+void frmMain::startFileRun(std::optional<QString> (*choose)(Form&), void (*work)(Form&, const QString&))
+{
+    std::optional<QString> path;
+    runNow([&path, choose](Form& f) { path = choose(f); });
+    if (path)
+        startRun([work, path = *path](Form& f) { work(f, path); }, true);
 }
 
 void frmMain::startLoad(CommandLine::Load how)
@@ -251,21 +271,27 @@ void frmMain::dropEvent(QDropEvent* event)
     load(CommandLine::Load::Open, urls.front().toLocalFile());
 }
 
-void frmMain::showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal)
+void frmMain::showProgress(const std::vector<SweepRecord>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal)
 {
     QProgressBar* bar = controls_.progress();
     if (bytesTotal > 0)
         bar->setValue(static_cast<int>(bytesDone * bar->maximum() / bytesTotal));
     history_.insert(history_.end(), sweeps.begin(), sweeps.end());
-    updateChart();
+    // Twice a second is live enough for the chart, which costs the run more than the grid does.
+    if (!chartShown_.isValid() || chartShown_.elapsed() >= 500) {
+        updateChart();
+        chartShown_.start();
+    }
 }
 
 void frmMain::showRunEnd(const RunReport& report)
 {
     controls_.button(Control::cmdSolution)->setText(MainControls::caption(Control::cmdSolution));
     controls_.progress()->hide();
-    history_ = state_.accuracy;
+    history_ = state_.history;
     updateChart();
+    if (report.end == RunEnd::Faulted)
+        controls_.setText(Control::sbrStatus, "Failed");
     if (report.end != RunEnd::Abandoned)
         for (const std::string& m : report.messages)
             form_.user.message(m);
@@ -287,12 +313,12 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::showChart()
 {
     if (!chart_)
-        chart_ = new frmChart(this);
+        chart_ = new frmChart(form_.user, form_.dir.data(), state_.separator, this);
     chart_->show();
     chart_->raise();
     chart_->activateWindow();
     if (!run_.running())
-        history_ = state_.accuracy;
+        history_ = state_.history;
     updateChart();
 }
 

@@ -4,6 +4,7 @@
 // Form, and routes every control's event to its command. The commands live in their subsystems,
 // the controls in their table (MainControls), and the long commands run on the worker through
 // the RunController.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <cstdint>
 #include <memory>
@@ -84,13 +85,15 @@ private:
     // message.
     void runNow(const RunController::Command& command);
     // A command on the worker: the controls that could touch the system are disabled and "Find
-    // solution" reads "Stop" until it ends. A command that reads a file shows how far it got in
-    // the progress bar.
-    void startRun(RunController::Command command, bool readsFile = false);
+    // solution" reads "Stop" until it ends. A command that reads or writes a file shows how far it
+    // got in the progress bar.
+    void startRun(RunController::Command command, bool withFile = false);
+    // Save: asks for the file here, then writes it on the worker.
+    void startFileRun(std::optional<QString> (*choose)(Form&), void (*work)(Form&, const QString&));
     // Open or Connect: asks for the file here, then loads it on the worker.
     void startLoad(CommandLine::Load how);
     void loadRecent(CommandLine::Load how, const QString& path);
-    void showProgress(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
+    void showProgress(const std::vector<SweepRecord>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
     void showRunEnd(const RunReport& report);
     void showChart();
     // The chart window, when it is open, shows history_ and the desired accuracy.
@@ -103,10 +106,11 @@ private:
     Form form_;
     RunController run_;
     TwipsLayout* layout_ = nullptr;
-    std::vector<float> history_;  // state_.accuracy as this thread knows it during a run
+    std::vector<SweepRecord> history_;  // state_.history as this thread knows it during a run
     std::unique_ptr<QSettings> settings_;
     RecentFiles* recent_ = nullptr;
     frmChart* chart_ = nullptr;
+    QElapsedTimer chartShown_;  // since the chart last showed a run's progress
 
     QAction* Open_ = nullptr;
     QAction* Save_ = nullptr;

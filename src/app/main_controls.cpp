@@ -207,6 +207,8 @@ std::string MainControls::text(Control c) const
         return e->text().toStdString();
     if (QPushButton* b = button(c))
         return b->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(widget(c)))
+        return l->text().toStdString();
     return {};
 }
 
@@ -216,6 +218,10 @@ void MainControls::setText(Control c, const std::string& text)
         e->setText(QString::fromStdString(text));
     else if (QPushButton* b = button(c))
         b->setText(QString::fromStdString(text));
+    else if (auto* l = qobject_cast<QLabel*>(widget(c))) {
+        l->setText(QString::fromStdString(text));
+        l->setToolTip(l->text());  // the whole line where the window is too narrow for it
+    }
 }
 
 bool MainControls::isEnabled(Control c) const

@@ -31,6 +31,9 @@ public:
     // order, and returns the twips layout that places them. Number texts use `separator`.
     TwipsLayout* create(QWidget* client, SystemGrid* grid, const std::string& separator);
 
+    // The status line, which lives in the window's status bar rather than in the table.
+    void attachStatus(QWidget* label) { byControl_[static_cast<std::size_t>(Control::sbrStatus)] = label; }
+
     QWidget* widget(Control c) const { return byControl_[static_cast<std::size_t>(c)]; }
     QPushButton* button(Control c) const;
     // The widget of the table called name ("cmdUp(0)"), or nullptr.

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <QtGlobal>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -13,7 +14,7 @@
 namespace quenta {
 
 // One command on the worker, with the control texts and flags it sees and writes, the messages
-// it shows and the accuracies of the sweeps it finishes.
+// it shows and the records of the sweeps it finishes.
 class RunController::Run {
 public:
     Run(RunController& owner, const Form& window, Command command);
@@ -24,7 +25,7 @@ public:
     }
 
     void start() { worker_ = std::thread([this] { work(); }); }
-    void stop() { stop_ = true; }
+    void stop();
     void wait()
     {
         if (worker_.joinable())
@@ -36,13 +37,22 @@ public:
     // Moves the texts the command wrote since the last call to `real`, and allows the next
     // progress report. The enabled flags it wrote move only with `flags`, at the end.
     void apply(Controls& real, bool flags);
-    std::vector<float> takeAccuracy();
+    std::vector<SweepRecord> takeHistory();
     // Complete once done().
     std::vector<std::string> takeMessages();
     std::int64_t bytesDone() const { return bytesDone_; }
     std::int64_t bytesTotal() const { return bytesTotal_; }
 
 private:
+    // A question put to the window's user: asked on the window's thread, answered into here.
+    struct Question {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool answered = false;
+        bool dropped = false;  // a stop answered it: it is not to be asked any more
+        bool yes = false;
+    };
+
     class WorkerControls : public Controls {
     public:
         explicit WorkerControls(Run& run) : run_(run) {}
@@ -58,12 +68,13 @@ private:
         Run& run_;
         std::int64_t shownPermille_ = -1;  // of the last progress report
     };
+    // Messages wait for the end of the command; questions go to the window. The file dialogs
+    // belong to the halves of Open, Connect and Save that run on the window's thread.
     class WorkerDialogs : public UserDialogs {
     public:
         explicit WorkerDialogs(Run& run) : run_(run) {}
         void message(const std::string& text) override;
-        // A command on the worker asks nothing; a question would need the window it cannot use.
-        bool askYesNo(const std::string&) override { throw std::logic_error("a question on the worker"); }
+        bool askYesNo(const std::string& text) override;
         std::optional<QString> openFile(const QString&) override { throw std::logic_error("a file dialog on the worker"); }
         std::optional<QString> saveFile(const QString&) override { throw std::logic_error("a file dialog on the worker"); }
 
@@ -72,8 +83,11 @@ private:
     };
 
     void work();
-    // On the worker: hands the sweeps finished since the last call over to takeAccuracy().
-    void publishAccuracy();
+    // On the worker: has the window's thread put the question to the user and waits until the
+    // user answers it or a stop drops it, which answers No.
+    bool ask(const std::string& text);
+    // On the worker: hands the sweeps finished since the last call over to takeHistory().
+    void publishHistory();
     // On the worker: has the controller show the progress so far, unless a report is pending.
     void report();
 
@@ -89,8 +103,9 @@ private:
     std::map<Control, std::string> textsWritten_;
     std::map<Control, bool> enabledWritten_;
     std::vector<std::string> messages_;
-    std::vector<float> accuracy_;
-    std::size_t published_;  // the worker's: entries of state.accuracy handed over
+    std::vector<SweepRecord> history_;
+    std::shared_ptr<Question> question_;  // the one being asked, or the last
+    std::size_t published_;  // the worker's: entries of state.history handed over
     bool faulted_ = false;    // the worker's until done
 
     std::atomic<std::int64_t> bytesDone_{0}, bytesTotal_{0};
@@ -104,7 +119,7 @@ RunController::Run::Run(RunController& owner, const Form& window, Command comman
     : owner_(owner),
       command_(std::move(command)),
       form_{window.state, window.grid, controls_, dialogs_, window.dir},
-      published_(window.state.accuracy.size())
+      published_(window.state.history.size())
 {
     for (int k = 0; k < ControlCount; ++k) {
         const auto c = static_cast<Control>(k);
@@ -124,7 +139,7 @@ void RunController::Run::work()
         faulted_ = true;
         qWarning("Quenta: a run ended by an unexpected failure of unknown type");
     }
-    publishAccuracy();
+    publishHistory();
     done_ = true;
     // A late notice of a run that abandon() already ended finds nothing to finish.
     QMetaObject::invokeMethod(&owner_, [owner = &owner_] { owner->finish(false); }, Qt::QueuedConnection);
@@ -153,20 +168,66 @@ void RunController::Run::apply(Controls& real, bool flags)
         real.setEnabled(c, e);
 }
 
-void RunController::Run::publishAccuracy()
+void RunController::Run::publishHistory()
 {
-    const std::vector<float>& all = form_.state.accuracy;
+    const std::vector<SweepRecord>& all = form_.state.history;
     if (all.size() < published_)
         published_ = 0;  // not done by a solve command, but kept consistent
     const std::lock_guard lock(mutex_);
-    accuracy_.insert(accuracy_.end(), all.begin() + static_cast<std::ptrdiff_t>(published_), all.end());
+    history_.insert(history_.end(), all.begin() + static_cast<std::ptrdiff_t>(published_), all.end());
     published_ = all.size();
 }
 
-std::vector<float> RunController::Run::takeAccuracy()
+std::vector<SweepRecord> RunController::Run::takeHistory()
 {
     const std::lock_guard lock(mutex_);
-    return std::exchange(accuracy_, {});
+    return std::exchange(history_, {});
+}
+
+void RunController::Run::stop()
+{
+    stop_ = true;
+    std::shared_ptr<Question> q;
+    {
+        const std::lock_guard lock(mutex_);
+        q = question_;
+    }
+    if (q) {
+        const std::lock_guard lock(q->mutex);
+        q->dropped = true;
+        q->changed.notify_all();
+    }
+}
+
+bool RunController::Run::ask(const std::string& text)
+{
+    auto q = std::make_shared<Question>();
+    {
+        const std::lock_guard lock(mutex_);
+        question_ = q;
+    }
+    if (stop_)  // read after q is there for stop() to drop
+        return false;
+    // The controller outlives every notice it receives; the window's dialogs outlive it.
+    UserDialogs* user = &owner_.window_.user;
+    QMetaObject::invokeMethod(
+        &owner_,
+        [q, user, text] {
+            {
+                const std::lock_guard lock(q->mutex);
+                if (q->dropped)
+                    return;
+            }
+            const bool yes = user->askYesNo(text);
+            const std::lock_guard lock(q->mutex);
+            q->yes = yes;
+            q->answered = true;
+            q->changed.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(q->mutex);
+    q->changed.wait(lock, [&q] { return q->answered || q->dropped; });
+    return q->answered && q->yes;
 }
 
 std::vector<std::string> RunController::Run::takeMessages()
@@ -204,7 +265,7 @@ void RunController::Run::WorkerControls::setEnabled(Control c, bool enabled)
 void RunController::Run::WorkerControls::repaintProgress()
 {
     // Called between two steps of the method, so everything written so far is in step.
-    run_.publishAccuracy();
+    run_.publishHistory();
     run_.report();
 }
 
@@ -223,6 +284,8 @@ void RunController::Run::WorkerDialogs::message(const std::string& text)
     const std::lock_guard lock(run_.mutex_);
     run_.messages_.push_back(text);
 }
+
+bool RunController::Run::WorkerDialogs::askYesNo(const std::string& text) { return run_.ask(text); }
 
 namespace {
 
@@ -286,7 +349,7 @@ void RunController::showProgress()
         return;
     run_->apply(window_.controls, false);
     window_.grid.flushBulk();
-    emit progressed(run_->takeAccuracy(), run_->bytesDone(), run_->bytesTotal());
+    emit progressed(run_->takeHistory(), run_->bytesDone(), run_->bytesTotal());
 }
 
 void RunController::finish(bool abandoned)

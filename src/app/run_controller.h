@@ -1,10 +1,12 @@
 #pragma once
 // Runs the window's long commands on a worker thread, one at a time: "Find  solution", "Next
-// Iteration", and the loading half of Open and Connect. The command works on the window's state
-// and grid (the grid stays in a bulk write meanwhile), reads the control texts and enabled flags
-// as they were at the start, and leaves what it writes and the messages it shows with the
-// controller. The controller shows the writes in the window's controls at every progress point
-// and at the end, and once the worker has stopped reports how the command ended.
+// Iteration", the loading half of Open and Connect and the writing half of Save. The command
+// works on the window's state and grid (the grid stays in a bulk write meanwhile), reads the
+// control texts and enabled flags as they were at the start, and leaves what it writes and the
+// messages it shows with the controller. The controller shows the writes in the window's controls
+// at every progress point and at the end, and once the worker has stopped reports how the command
+// ended. A Yes/No question the command asks is put to the window's user on the window's thread
+// while the worker waits for the answer; a stop answers it No.
 #include <QObject>
 #include <cstdint>
 #include <functional>
@@ -54,9 +56,10 @@ public:
 signals:
     // The held objects are set and the worker is about to start; a stop asked now is its first.
     void starting();
-    // The controls show what the command wrote so far. sweeps are the accuracies of the sweeps it
-    // finished since the last report; a loader has read bytesDone of the bytesTotal of its file.
-    void progressed(const std::vector<float>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
+    // The controls show what the command wrote so far. sweeps are the records of the sweeps it
+    // finished since the last report; a loader has read bytesDone of the bytesTotal of its file
+    // (Save: lines of the file it writes).
+    void progressed(const std::vector<SweepRecord>& sweeps, std::int64_t bytesDone, std::int64_t bytesTotal);
     // The worker has stopped and the controls show everything the command wrote.
     void finished(const RunReport& report);
 

@@ -49,7 +49,22 @@ bool may_write(Form& f, const QString& name)
     return f.user.askYesNo(f.state.msgReplace + name.toStdString());
 }
 
+// After line `done` of the `total` lines of a file being written: the progress, and the stop
+// that leaves the file as it was.
+void line_written(Form& f, int done, int total)
+{
+    f.controls.fileProgress(done, total);
+    if (f.controls.stopRequested())
+        throw Cancelled("stopped while writing a file");
+}
+
 } // namespace
+
+std::string file_label(const ProgramDir& dir, const QString& path)
+{
+    const std::optional<QString> rel = relative_name(dir, path);
+    return (rel ? *rel : QDir::toNativeSeparators(path)).toStdString();
+}
 
 std::optional<QString> relative_name(const ProgramDir& dir, const QString& path)
 {
@@ -152,6 +167,7 @@ bool save_file(Form& f, const QString& name)
             out.append(' ');
         }
         out.append("\r\n");
+        line_written(f, i, n);
     }
     out.commit();
     return true;
@@ -169,6 +185,7 @@ bool save_solution(Form& f, const QString& name)
         out.append(' ');
     }
     out.append("\r\n");
+    line_written(f, 1, 1);
     out.commit();
     return true;
 }

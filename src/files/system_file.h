@@ -4,6 +4,7 @@
 // relative to the data folder).
 #include <QString>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "model/form.h"
@@ -13,6 +14,10 @@ namespace quenta {
 // The part of `path` below the data folder ("sample1.txt", "sub/sys.txt"), comparing canonical
 // paths; nothing when the file does not lie inside the data folder.
 std::optional<QString> relative_name(const ProgramDir& dir, const QString& path);
+
+// A file as the status line names it: by its relative name inside the data folder, else by its
+// full path.
+std::string file_label(const ProgramDir& dir, const QString& path);
 
 // The solution file that pairs with a system file, or nothing outside the data folder.
 std::optional<QString> solution_path(const ProgramDir& dir, const QString& systemPath);
@@ -25,10 +30,11 @@ LoadOutcome open_file(Form& f, const QString& path);
 
 // Writes rows 1..N of the grid as a system file. Asks msgReplace + name when the file exists
 // (No: returns false without writing). Returns true when written. FileError on a failed write;
-// the old file stays whole.
+// the old file stays whole. Reports its progress to f.controls once a line; a stop requested
+// raises Cancelled and leaves the old file as well.
 bool save_file(Form& f, const QString& name);
 
-// Writes the solution cells as a solution file; same replace question and failures.
+// Writes the solution cells as a solution file; same replace question, failures and stop.
 bool save_solution(Form& f, const QString& name);
 
 // Fills x[1..N] with the saved solution of the system file at `path`, zeros when it has none.

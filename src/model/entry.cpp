@@ -112,7 +112,7 @@ void cmdN_Click(Form& f)
     f.controls.setEnabled(Control::cmdSolution, true);
     f.controls.setEnabled(Control::cmdIter, true);
     f.state.iter = 1;
-    f.state.accuracy.clear();
+    f.state.history.clear();
 }
 
 void cmdA_Click(Form& f) { acceptA(f); }

@@ -21,6 +21,8 @@ struct SubscriptError : QuentaError { using QuentaError::QuentaError; };
 struct FileError : QuentaError { using QuentaError::QuentaError; };
 // A write that did not reach the file (a full disk, a file size limit).
 struct WriteError : FileError { using FileError::FileError; };
+// The user stopped a command while it wrote a file: that file stays as it was.
+struct Cancelled : QuentaError { using QuentaError::QuentaError; };
 // An allocation that failed (real or injected by a test).
 struct MemoryError : QuentaError { using QuentaError::QuentaError; };
 

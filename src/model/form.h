@@ -17,8 +17,9 @@ enum class Control {
     txtN, txtA, txtB, txtEps, txtEr, txtTime,
     txtIndex0, txtIndex1, txtIndex2,
     cmdN, cmdA, cmdB, cmdSolution, cmdIter,
+    sbrStatus,  // the status line below the client area: how the last command ended
 };
-inline constexpr int ControlCount = int(Control::cmdIter) + 1;  // the controls are 0 .. ControlCount - 1
+inline constexpr int ControlCount = int(Control::sbrStatus) + 1;  // the controls are 0 .. ControlCount - 1
 
 class Controls {
 public:
@@ -33,9 +34,10 @@ public:
     // most about ten times a second.
     virtual void repaintProgress() {}
     // True once the user asked a running command to stop: a solve ends at its next step
-    // boundary, Open and Connect after the line they read.
+    // boundary, Open and Connect after the line they read, Save after the line it wrote.
     virtual bool stopRequested() const { return false; }
-    // Open and Connect have read `done` of the `total` bytes of their file; called once a line.
+    // Open and Connect have read `done` of the `total` bytes of their file, Save has written
+    // `done` of the `total` lines of its file; called once a line.
     virtual void fileProgress(std::int64_t /*done*/, std::int64_t /*total*/) {}
 };
 

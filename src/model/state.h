@@ -42,6 +42,13 @@ private:
 // n is negative.
 void allocate(std::vector<float>& v, int n, bool keep = false);
 
+// What a whole sweep left: er, and the largest |R(i)| beside it, which counts the negative
+// components as well.
+struct SweepRecord {
+    float accuracy;
+    float largest;
+};
+
 // The values of StorageMode.
 constexpr i16 InMemory = 1;    // the system lives in the grid and in A, B
 constexpr i16 FileBacked = 2;  // the system lives in the scratch file
@@ -61,8 +68,8 @@ struct WorkingState {
     // The unknown the next sweep starts with: past 1 after a run was stopped within a sweep, so
     // that "Next Iteration" finishes that sweep first.
     int sweepFrom = 1;
-    // er after every whole sweep since the system was entered, opened or connected.
-    std::vector<float> accuracy;
+    // Every whole sweep since the system was entered, opened or connected.
+    std::vector<SweepRecord> history;
     Matrix A;
     std::vector<float> B;
     std::vector<float> X;
@@ -70,6 +77,8 @@ struct WorkingState {
     std::vector<float> ColNorm2;
     std::optional<i16> StorageMode;  // InMemory or FileBacked; empty until a system exists
     float er = 0;
+    // sum B(i)^2 in double, of the b values that ERX read last: the scale of the residual.
+    double BNorm2 = 0;
     // This window's claim on the scratch file, which holds the whole system of order N: set by
     // a Connect that read every equation, dropped (and the lock released) when a Connect starts,
     // when a new N is accepted, when a system is opened and when the window closes. The

@@ -158,6 +158,8 @@ std::optional<QString> Connect_Choose(Form& f)
 void Connect_Load(Form& f, const QString& path)
 {
     WorkingState& s = f.state;
+    const std::string name = file_label(f.dir, path);
+    const auto status = [&f](const std::string& text) { f.controls.setText(Control::sbrStatus, text); };
     // A window that is connected keeps its own lock for the new system. Another window's lock
     // refuses the Connect before anything changes; a lock file that cannot be opened is the
     // loader's to report, as a scratch file that cannot be opened.
@@ -167,17 +169,18 @@ void Connect_Load(Form& f, const QString& path)
             claim = ScratchClaim::take(f.dir.scratchLock());
             if (!claim) {
                 f.user.message(messages::scratchInUse(f.dir.scratch()));
-                return;
+                return status("Failed: connecting " + name);
             }
         } catch (const FileError&) {
             // No lock file: the loader fails to open the scratch file beside it and says so.
         }
     }
+    LoadOutcome outcome = LoadOutcome::Failed;
     try {
         s.CD_FileName = path;
         // Whatever the loader reports (it has shown its message), the command goes on with the N
         // and the X it left.
-        connect_to_file(f, path, s.X, std::move(claim));
+        outcome = connect_to_file(f, path, s.X, std::move(claim));
         s.allocate(s.R, s.N);
         s.allocate(s.ColNorm2, s.N);
         s.StorageMode = FileBacked;
@@ -187,10 +190,15 @@ void Connect_Load(Form& f, const QString& path)
         f.controls.setText(Control::txtEps, FormatTenth(s.N, s.separator));
         f.grid.fill_x(s.N, s.X, s.separator);
         s.iter = 1;
-        s.accuracy.clear();
+        s.history.clear();
     } catch (const std::exception&) {
         // Every failure outside the loader ends the command quietly; what was done stays.
+        if (outcome == LoadOutcome::Loaded)
+            outcome = LoadOutcome::Failed;
     }
+    status(outcome == LoadOutcome::Loaded    ? "Done: connected " + name + ", N = " + FormatInteger(s.N)
+           : outcome == LoadOutcome::Stopped ? "Stopped: " + name + " not connected, the scratch file holds no system"
+                                             : "Failed: connecting " + name);
 }
 
 void Connect_Click(Form& f)

@@ -79,8 +79,8 @@ private:
 // produced, every index checked. They serve arrays that do not cover 1..N, and they redo the piece
 // of work in which a fast form saw a failure, so that it lands at the exact operation. ----
 
-// Row i of the residual.
-template <class Source> void residual_row(WorkingState& s, Source& src, int i)
+// Row i of the residual; returns b(i) as it was read.
+template <class Source> float residual_row(WorkingState& s, Source& src, int i)
 {
     const float b = -src.at(i, s.N + 1);
     element(s.R, i) = b;
@@ -89,6 +89,7 @@ template <class Source> void residual_row(WorkingState& s, Source& src, int i)
         float& r = element(s.R, i);
         r = madd(a, element(s.X, j), r);
     }
+    return -b;
 }
 
 // Column i of the norms.
@@ -133,8 +134,10 @@ template <class Source> void residual(WorkingState& s, Source& src)
 {
     const int N = s.N;
     int done = 0;
-    const std::size_t rows = static_cast<std::size_t>(src.rows(N + 1));  // rows whose b is there
-    if (src.fast() && rows > 0) {
+    // The rows whose b is there, for the fast form.
+    const std::size_t rows = src.fast() ? static_cast<std::size_t>(src.rows(N + 1)) : 0;
+    double bb = 0;  // |b|^2 of the b values read, each row's once
+    if (rows > 0) {
         // Every row's chain runs over j in order, but the rows advance together, column by column,
         // so that the matrix is read along its columns. The sums go to a work vector first; from
         // the first row whose chain failed on, the rows are done exactly.
@@ -142,8 +145,10 @@ template <class Source> void residual(WorkingState& s, Source& src)
         float* t = sums.data();
         src.need(N + 1);
         const float* b = src.column(N + 1);
-        for (std::size_t k = 0; k < rows; ++k)
+        for (std::size_t k = 0; k < rows; ++k) {
             t[k] = -b[k];
+            bb += static_cast<double>(b[k]) * b[k];
+        }
         float unused;
         for (int j = 1; j <= N; ++j) {
             src.need(j);
@@ -152,11 +157,15 @@ template <class Source> void residual(WorkingState& s, Source& src)
         done = static_cast<int>(kernels::first_nonfinite(t, rows));
         std::memcpy(s.R.data() + 1, t, static_cast<std::size_t>(done) * sizeof(float));
     }
-    for (int i = done + 1; i <= N; ++i)
-        residual_row(s, src, i);
+    for (int i = done + 1; i <= N; ++i) {
+        const double b = residual_row(s, src, i);
+        if (static_cast<std::size_t>(i) > rows)  // the rows up to `rows` read the same b above
+            bb += b * b;
+    }
+    s.BNorm2 = bb;
 }
 
-template <class Source> void norms(WorkingState& s, Source& src, UserDialogs& user, const std::string& zero)
+template <class Source> bool norms(WorkingState& s, Source& src, UserDialogs& user, const std::string& zero)
 {
     const int N = s.N;
     const bool fast = src.fast();
@@ -184,10 +193,11 @@ template <class Source> void norms(WorkingState& s, Source& src, UserDialogs& us
                 c[k] = norm_column(s, src, i);
             if (c[k] == 0.0f) {
                 user.message(zero);
-                return;
+                return false;
             }
         }
     }
+    return true;
 }
 
 // One sweep; X(i) is shown in column `cell` before the residual update of step i when showFirst,
@@ -252,6 +262,7 @@ void sweep(WorkingState& s, Source& src, SystemGrid& grid, int cell, bool showFi
 
 void ERX(WorkingState& s, ScratchReader* file, const SweepOptions& o)
 {
+    s.BNorm2 = 0;
     if (s.N <= 0)
         return;
     if (s.StorageMode == InMemory) {
@@ -264,19 +275,18 @@ void ERX(WorkingState& s, ScratchReader* file, const SweepOptions& o)
     residual(s, f);
 }
 
-void NormA(WorkingState& s, UserDialogs& user)
+bool NormA(WorkingState& s, UserDialogs& user)
 {
     MemoryColumns m(s);
-    if (s.N > 0)
-        norms(s, m, user, messages::NoSolution);
+    return s.N <= 0 || norms(s, m, user, messages::NoSolution);
 }
 
-void NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user, const SweepOptions& o)
+bool NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user, const SweepOptions& o)
 {
     if (s.N <= 0)
-        return;
+        return true;
     FileColumns f(s, file, o.band);
-    norms(s, f, user, s.msgBadFile);
+    return norms(s, f, user, s.msgBadFile);
 }
 
 void Step(WorkingState& s, SystemGrid& grid, const SweepOptions& o)

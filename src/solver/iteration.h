@@ -26,14 +26,15 @@ struct SweepOptions {
 
 // Residual R = A X - B, built from scratch. Per equation i: R(i) = -B(i), then
 // R(i) = A(i,j) X(j) + R(i) for j = 1..N in order. File-backed: `file` holds [A | b]
-// (FileError when it is null).
+// (FileError when it is null). Beside the method, BNorm2 becomes sum_i B(i)^2 in double, of the
+// b values it read (0 for N = 0); it is left as it was when ERX fails.
 void ERX(WorkingState& s, ScratchReader* file, const SweepOptions& o = {});
 
 // ColNorm2(i) = sum_j A(j,i)^2, rounded after every term. On a column whose norm is exactly 0
-// shows "NoSolution" (NormA) or msgBadFile (NormA1) and returns at once; later columns keep what
-// they held.
-void NormA(WorkingState& s, UserDialogs& user);
-void NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user, const SweepOptions& o = {});
+// shows "NoSolution" (NormA) or msgBadFile (NormA1) and returns false at once; later columns keep
+// what they held. True when no column was zero.
+bool NormA(WorkingState& s, UserDialogs& user);
+bool NormA1(WorkingState& s, ScratchReader& file, UserDialogs& user, const SweepOptions& o = {});
 
 // One sweep, unknowns 1..N: s = sum_j R(j) A(j,i); s = -s / ColNorm2(i); X(i) += s;
 // R(j) += s A(j,i) with er the largest positive R(j) (0 when none). The solution cell of row i

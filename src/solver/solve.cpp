@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <functional>
 #include <new>
@@ -21,6 +22,37 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How a run of "Find  solution" or a click of "Next Iteration" ended, in the words the status
+// line starts with.
+enum class End { Reached, Settled, SweepLimit, Stopped, Overflow, NoSolution, Failed, Done };
+
+const char* words(End end)
+{
+    switch (end) {
+    case End::Reached: return "Desired accuracy reached";
+    case End::Settled: return "Accuracy stopped changing";
+    case End::SweepLimit: return "Sweep limit reached";
+    case End::Stopped: return "Stopped";
+    case End::Overflow: return "Overflow";
+    case End::NoSolution: return "No solution";
+    case End::Failed: return "Failed";
+    case End::Done: return "Done";
+    }
+    return "";
+}
+
+std::string sweep_count(int sweeps) { return FormatInteger(sweeps) + (sweeps == 1 ? " sweep" : " sweeps"); }
+
+// The largest |R(i)|, i = 1..N; exact in float.
+float largest_residual(const WorkingState& s)
+{
+    float largest = 0;
+    const std::size_t n = std::min(s.R.size(), static_cast<std::size_t>(std::max(0, int(s.N))) + 1);
+    for (std::size_t i = 1; i < n; ++i)
+        largest = std::max(largest, std::fabs(s.R[i]));
+    return largest;
+}
+
 // The busy cursor for as long as a command runs.
 class BusyScope {
 public:
@@ -33,23 +65,64 @@ private:
     Controls& c_;
 };
 
-// Repaints txtEr and the solution column at most ten times a second while a command works.
+// Repaints txtEr and the solution column at most ten times a second while a command works, with
+// the whole sweeps so far and their rate on the status line; counts and records every whole sweep.
 class Progress {
 public:
-    explicit Progress(Controls& c) : c_(c), last_(Clock::now()) {}
+    explicit Progress(Form& f) : f_(f), start_(Clock::now()), last_(start_) {}
+    int sweeps() const { return sweeps_; }
     void tick()
     {
         const auto now = Clock::now();
-        if (now - last_ >= std::chrono::milliseconds(100)) {
-            c_.repaintProgress();
-            last_ = now;
-        }
+        if (now - last_ < std::chrono::milliseconds(100))
+            return;
+        const double perSecond = sweeps_ / std::chrono::duration<double>(now - start_).count();
+        const float rate = static_cast<float>(std::round(perSecond * 10) / 10);
+        f_.controls.setText(Control::sbrStatus, "Running: " + sweep_count(sweeps_) + ", " +
+                                                    FormatSingle(rate, f_.state.separator) + " sweeps/s");
+        f_.controls.repaintProgress();
+        last_ = now;
+    }
+    // A whole sweep has ended: iter counts it (OverflowError after sweep 32767, which is counted
+    // here all the same) and the history keeps its record.
+    void swept()
+    {
+        WorkingState& s = f_.state;
+        ++sweeps_;
+        s.iter = add16(s.iter, 1);
+        s.history.push_back({s.er, largest_residual(s)});
+        tick();
     }
 
 private:
-    Controls& c_;
-    Clock::time_point last_;
+    Form& f_;
+    Clock::time_point start_, last_;
+    int sweeps_ = 0;
 };
+
+// The status line after a solve command: why it ended, its sweeps and iter, and when R holds the
+// residual of X (`measured`), how large R is in double: max |R(i)|, |R|_2 and |R|_2 / |B|_2. The
+// accuracy er counts positive components only; the line says so when that hides a larger one.
+void show_end(Form& f, End end, int sweeps, bool measured)
+{
+    const WorkingState& s = f.state;
+    const std::string& sep = s.separator;
+    std::string t = std::string(words(end)) + ": " + sweep_count(sweeps) + ", iter " + FormatInteger(s.iter);
+    if (measured) {
+        double sum = 0;
+        const std::size_t n = std::min(s.R.size(), static_cast<std::size_t>(std::max(0, int(s.N))) + 1);
+        for (std::size_t i = 1; i < n; ++i)
+            sum += static_cast<double>(s.R[i]) * s.R[i];
+        const double largest = largest_residual(s), norm = std::sqrt(sum);
+        t += "; max |r| = " + FormatSingle(static_cast<float>(largest), sep) +
+             ", \u2016r\u2016 = " + FormatSingle(static_cast<float>(norm), sep);
+        if (s.BNorm2 > 0)
+            t += ", \u2016r\u2016/\u2016b\u2016 = " + FormatSingle(static_cast<float>(norm / std::sqrt(s.BNorm2)), sep);
+        if (s.er <= s.eps && largest > s.eps)
+            t += " (negative residuals are not counted by the accuracy)";
+    }
+    f.controls.setText(Control::sbrStatus, t);
+}
 
 // txtTime: the seconds since `start`. The clock readings stay integers; only their difference is
 // converted.
@@ -143,7 +216,7 @@ bool sweep_part(Form& f, const Sweep& sweep, Progress& progress)
 // The sweeps of "Find  solution": until er <= eps or er repeats the previous sweep's (which
 // starts at 0), or the user stops the run. iter counts the whole sweeps; its overflow after sweep
 // 32767 ends the run.
-void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
+End sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
 {
     WorkingState& s = f.state;
     float previous = 0;
@@ -151,16 +224,144 @@ void sweep_until_done(Form& f, const Sweep& sweep, Progress& progress)
         const bool stopped = sweep_part(f, sweep, progress);
         f.controls.setText(Control::txtEr, FormatSingle(s.er, s.separator));
         if (stopped)
-            return;
-        s.iter = add16(s.iter, 1);
-        s.accuracy.push_back(s.er);
-        progress.tick();
+            return End::Stopped;
+        progress.swept();
         if (s.er <= s.eps)
-            break;
+            return End::Reached;
         if (s.er == previous)
-            break;
+            return End::Settled;
         previous = s.er;
     }
+    return End::Stopped;
+}
+
+// Called in a handler: the silent end of the failure being handled. The counter's overflow is
+// the sweep limit; an arithmetic failure is an overflow, or the sweep's division by the zero norm
+// of a column the norms have reported; anything else (memory the run could not get) a failure.
+End silent_end(const WorkingState& s, bool zeroColumn)
+{
+    try {
+        throw;
+    } catch (const OverflowError&) {
+        return End::SweepLimit;
+    } catch (const ArithmeticError&) {
+        return !zeroColumn ? End::Overflow : in_memory(s) ? End::NoSolution : End::Failed;
+    } catch (...) {
+        return End::Failed;
+    }
+}
+
+// "Find  solution"; `measured` tells whether R has become the residual of X.
+End find_solution(Form& f, Progress& progress, bool& measured)
+{
+    WorkingState& s = f.state;
+    Controls& c = f.controls;
+    if (refuse_unconnected(f))
+        return End::Failed;
+    float eps;
+    try {
+        eps = ParseSingle(c.text(Control::txtEps), s.separator);
+    } catch (const QuentaError&) {  // not a number, or beyond the float range
+        f.user.message(s.msgFormat);
+        return End::Failed;
+    }
+    s.eps = eps;
+    s.iter = 1;
+    s.sweepFrom = 1;
+    const Clock::time_point start = Clock::now();
+    BusyScope busy(c);
+    SweepOptions options;
+    bool zeroColumn = false;
+    End end = End::Done;  // no system: nothing to sweep
+
+    // An arithmetic failure in the sweeps (or in the norms or the residual, which the parts of
+    // the method do not tell apart), the counter's overflow and memory the run could not get end
+    // it silently; what it stored stays.
+    try {
+        if (in_memory(s)) {
+            if (!build_from_grid(f))
+                return End::Failed;
+            ERX(s, nullptr);
+            measured = true;
+            zeroColumn = !NormA(s, f.user);
+            end = sweep_until_done(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
+        } else if (file_backed(s)) {
+            try {
+                allocate_file_arrays(s);
+                ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
+                ERX(s, &file, options);
+                measured = true;
+                zeroColumn = !NormA1(s, file, f.user, options);
+                end = sweep_until_done(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
+            } catch (const FileError&) {
+                f.user.message(s.msgBadFile);  // the scratch file could not be read
+                return End::Failed;
+            }
+        }
+    } catch (const QuentaError&) {
+        return silent_end(s, zeroColumn);
+    } catch (const std::bad_alloc&) {
+        return End::Failed;
+    }
+    show_duration(c, start, s.separator);
+    return end;
+}
+
+// "Next Iteration"; `measured` as for find_solution.
+End next_iteration(Form& f, Progress& progress, bool& measured)
+{
+    WorkingState& s = f.state;
+    Controls& c = f.controls;
+    if (refuse_unconnected(f))
+        return End::Failed;
+    const Clock::time_point start = Clock::now();
+    BusyScope busy(c);
+    SweepOptions options;
+    if (s.iter == 1)
+        s.sweepFrom = 1;  // the system is built afresh
+    else
+        measured = true;  // R goes on from the sweeps before
+    bool stopped = false, zeroColumn = false;
+
+    // As in "Find  solution", and in "Next Iteration" also for every failure after the grid has
+    // been loaded.
+    try {
+        if (in_memory(s)) {
+            if (s.iter == 1) {
+                if (!build_from_grid(f))
+                    return End::Failed;
+                ERX(s, nullptr);
+                measured = true;
+                zeroColumn = !NormA(s, f.user);
+            }
+            stopped = sweep_part(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
+            c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
+        } else if (file_backed(s)) {
+            try {
+                if (s.iter == 1) {
+                    allocate_file_arrays(s);
+                    ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
+                    ERX(s, &file, options);
+                    measured = true;
+                    zeroColumn = !NormA1(s, file, f.user, options);
+                }
+                ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
+                stopped = sweep_part(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
+                c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
+            } catch (const FileError&) {
+                f.user.message(s.msgBadFile);
+                return End::Failed;
+            }
+        }
+        if (!stopped)
+            progress.swept();
+    } catch (const QuentaError&) {
+        return silent_end(s, zeroColumn);
+    } catch (const std::bad_alloc&) {
+        return End::Failed;
+    }
+    show_duration(c, start, s.separator);
+    return stopped ? End::Stopped : End::Done;
 }
 
 // Row i's cells a(i,1..N), b(i), x(i) (columns 1, 3, ..., 2N+3) into out[0..width-1]: the numbers
@@ -230,106 +431,18 @@ void load_grid(WorkingState& s, const SystemGrid& grid)
 
 void cmdSolution_Click(Form& f)
 {
-    WorkingState& s = f.state;
-    Controls& c = f.controls;
-    if (refuse_unconnected(f))
-        return;
-    float eps;
-    try {
-        eps = ParseSingle(c.text(Control::txtEps), s.separator);
-    } catch (const QuentaError&) {  // not a number, or beyond the float range
-        f.user.message(s.msgFormat);
-        return;
-    }
-    s.eps = eps;
-    s.iter = 1;
-    s.sweepFrom = 1;
-    const Clock::time_point start = Clock::now();
-    BusyScope busy(c);
-    Progress progress(c);
-    SweepOptions options;
-
-    if (in_memory(s)) {
-        if (!build_from_grid(f))
-            return;
-        try {
-            ERX(s, nullptr);
-            NormA(s, f.user);
-            sweep_until_done(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
-        } catch (const QuentaError&) {
-            return;  // an arithmetic failure in the sweep ends the run silently; what it stored stays
-        } catch (const std::bad_alloc&) {
-            return;  // the same silent end for memory the sweep could not get
-        }
-    } else if (file_backed(s)) {
-        try {
-            allocate_file_arrays(s);
-            ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
-            ERX(s, &file, options);
-            NormA1(s, file, f.user, options);
-            sweep_until_done(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
-        } catch (const FileError&) {
-            f.user.message(s.msgBadFile);  // the scratch file could not be read
-            return;
-        } catch (const QuentaError&) {
-            return;  // an arithmetic failure ends the run silently, as in memory
-        } catch (const std::bad_alloc&) {
-            return;  // so does memory the run could not get
-        }
-    }
-    show_duration(c, start, s.separator);
+    Progress progress(f);
+    bool measured = false;
+    const End end = find_solution(f, progress, measured);
+    show_end(f, end, progress.sweeps(), measured);
 }
 
 void cmdIter_Click(Form& f)
 {
-    WorkingState& s = f.state;
-    Controls& c = f.controls;
-    if (refuse_unconnected(f))
-        return;
-    const Clock::time_point start = Clock::now();
-    BusyScope busy(c);
-    Progress progress(c);
-    SweepOptions options;
-    if (s.iter == 1)
-        s.sweepFrom = 1;  // the system is built afresh
-    bool stopped = false;
-
-    try {
-        if (in_memory(s)) {
-            if (s.iter == 1) {
-                if (!build_from_grid(f))
-                    return;
-                ERX(s, nullptr);
-                NormA(s, f.user);
-            }
-            stopped = sweep_part(f, [&](const SweepOptions& o) { Step(s, f.grid, o); }, progress);
-            c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
-        } else if (file_backed(s)) {
-            try {
-                if (s.iter == 1) {
-                    allocate_file_arrays(s);
-                    ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
-                    ERX(s, &file, options);
-                    NormA1(s, file, f.user, options);
-                }
-                ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
-                stopped = sweep_part(f, [&](const SweepOptions& o) { Step1(s, file, f.grid, o); }, progress);
-                c.setText(Control::txtEr, FormatSingle(s.er, s.separator));
-            } catch (const FileError&) {
-                f.user.message(s.msgBadFile);
-                return;
-            }
-        }
-        if (!stopped) {
-            s.iter = add16(s.iter, 1);
-            s.accuracy.push_back(s.er);
-        }
-    } catch (const QuentaError&) {
-        return;  // an arithmetic or counter failure ends the click silently; what was stored stays
-    } catch (const std::bad_alloc&) {
-        return;  // the same silent end for memory the sweep could not get
-    }
-    show_duration(c, start, s.separator);
+    Progress progress(f);
+    bool measured = false;
+    const End end = next_iteration(f, progress, measured);
+    show_end(f, end, progress.sweeps(), measured);
 }
 
 } // namespace quenta

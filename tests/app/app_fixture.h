@@ -24,11 +24,14 @@ namespace quenta::testing {
 
 using Texts = std::vector<std::string>;
 
-// Scripted dialogs that also count the open and the save dialogs.
+// Scripted dialogs that also count the open and the save dialogs, and call onAsk as a question
+// is asked.
 struct RecordingDialogs : ScriptedDialogs {
     std::optional<QString> openFile(const QString& folder) override { return ++opens, ScriptedDialogs::openFile(folder); }
     std::optional<QString> saveFile(const QString& folder) override { return ++saves, ScriptedDialogs::saveFile(folder); }
+    bool askYesNo(const std::string& text) override { if (onAsk) onAsk(); return ScriptedDialogs::askYesNo(text); }
     int opens = 0, saves = 0;
+    std::function<void()> onAsk;
 };
 
 // A program directory whose data folder exists and is empty: no samples are written, N is 0.
@@ -55,7 +58,7 @@ struct Started {
     frmMain& w() { return *window; }
     WorkingState& state() { return window->state(); }
     QLineEdit* edit(Control c) { return qobject_cast<QLineEdit*>(window->control(c)); }
-    std::string text(Control c) { return edit(c)->text().toStdString(); }
+    std::string text(Control c) { return c == Control::sbrStatus ? window->form().controls.text(c) : edit(c)->text().toStdString(); }
 
     void type(Control c, const QString& text) { edit(c)->clear(); QTest::keyClicks(edit(c), text); }
     // Each click waits for the solve it starts, as a user waits for the result.

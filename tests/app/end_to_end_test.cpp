@@ -1,5 +1,8 @@
 // Whole uses of the program through the real window: typing a system in, solving and saving it,
 // and Open against Connect on the same file.
+#include <QLabel>
+#include <QThread>
+
 #include "model/numbers.h"
 #include "scratch/connect.h"
 #include "app_fixture.h"
@@ -53,10 +56,36 @@ TEST(EndToEnd, TypeSolveContinueChangeAndSave)
     EXPECT_TRUE(app.user.messages.empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
+    // Saved over both files while the worker writes: each replace question on the window's thread,
+    // the solution's once the system file is written; Yes replaces a file, No keeps it.
+    app.acceptA(1, 2, "4");
+    Texts seen;
+    app.user.onAsk = [&] { seen.push_back((QThread::currentThread() == app.w().thread() ? "" : "worker ") + app.dir.read("data/sys.txt")); };
+    for (bool yesToSystem : {true, false}) {
+        app.user.files.push_back(app.dir.file("data/sys.txt"));
+        app.user.yesNoAnswers = {yesToSystem, !yesToSystem};
+        app.menu("Save");
+        EXPECT_EQ(app.text(Control::sbrStatus), yesToSystem ? "Done: sys.txt saved, solutions/sys.txt kept as it was"
+                                                            : "Done: sys.txt kept as it was, solutions/sys.txt saved");
+    }
+    const std::string older = "2 1 3 \r\n0 1 1 \r\n", newer = "2 4 3 \r\n0 1 1 \r\n";
+    EXPECT_EQ(seen, (Texts{older, newer, newer, newer}));
+    // Esc as it starts: the file being written is not written, nor is its temporary file left.
+    app.stopNextRun();
+    app.user.files.push_back(app.dir.file("data/other.txt"));
+    app.menu("Save");
+    EXPECT_EQ(QDir(app.dir.file("data")).entryList({"other*"}), QStringList());
+    EXPECT_EQ(app.text(Control::sbrStatus), "Stopped: other.txt not saved");
+    app.user.messages.clear();
+
     app.acceptA(1, 1, "0");  // column 1 is zero
     app.click(Control::cmdSolution);
     EXPECT_EQ(app.user.messages, Texts{"NoSolution"});
     EXPECT_EQ(app.text(Control::txtEr), "0.03125");
+    // The status line's text can be selected with the mouse, a word at a time.
+    auto* status = app.w().findChild<QLabel*>("sbrStatus");
+    QTest::mouseDClick(status, Qt::LeftButton, {}, QPoint(4, status->height() / 2));
+    EXPECT_EQ(status->selectedText(), "No");
 }
 
 // Connect sample2.txt against Open of the same file: the same sweeps, then Save, which asks
@@ -70,6 +99,8 @@ TEST(EndToEnd, OpenAndConnectSolveAlikeAndSaveWithoutADialog)
     memory.menu("Open");
     file.user.files.push_back(file.dir.file("data/sample2.txt"));
     file.menu("Connect");
+    EXPECT_EQ(memory.text(Control::sbrStatus) + " " + file.text(Control::sbrStatus),
+              "Done: opened sample2.txt, N = 16 Done: connected sample2.txt, N = 16");
     EXPECT_EQ(file.state().StorageMode, std::optional<i16>(2));
     EXPECT_EQ(file.solution(), Texts(16, "0"));
 
@@ -93,6 +124,7 @@ TEST(EndToEnd, OpenAndConnectSolveAlikeAndSaveWithoutADialog)
 
     file.menu("Save");
     EXPECT_EQ(file.user.opens + file.user.saves, 1) << "Save shows no dialog in the file-backed mode";
+    EXPECT_EQ(file.text(Control::sbrStatus), "Done: solutions/sample2.txt saved");
     std::string row;
     for (const std::string& x : solved)
         row += x + " ";

@@ -101,6 +101,18 @@ TEST(SolveRun, ExitDuringARunEndsCleanly)
     EXPECT_EQ(app.dir.read("data.sle"), scratch);
     EXPECT_EQ(app.dir.read("data/slow.txt"), system);
     EXPECT_TRUE(app.user.messages.empty());
+
+    // Exit while Save asks whether to replace the system file: the stop answers No for the user,
+    // and the solution file, which needs no question, is not written either.
+    Started saving([](TempProgramDir& dir) { emptyDataFolder(dir), dir.write("data/sys.txt", "old"); });
+    saving.acceptN("1");
+    saving.user.files.push_back(saving.dir.file("data/sys.txt"));
+    saving.user.yesNoAnswers = {true};
+    saving.user.onAsk = [&saving] { saving.w().close(); };
+    saving.menu("Save");
+    EXPECT_FALSE(saving.w().running() || saving.w().isVisible());
+    EXPECT_EQ(saving.dir.read("data/sys.txt"), "old");
+    EXPECT_FALSE(QFileInfo::exists(saving.dir.file("data/solutions/sys.txt")));
 }
 
 // Esc as Open starts reading: the window keeps the system, the approximation and the grid it had.

@@ -1,6 +1,7 @@
 // The main window as created and loaded: captions that fit, growing, the state that loading
 // leaves, and the samples of the first start.
 #include <QProcess>
+#include <QStatusBar>
 #include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,9 @@ TEST(MainWindow, CaptionsFitAndGrowingGivesTheRoomToTheGrid)
     frmMain& w = app.w();
     expectCaptionsFit(w);
     EXPECT_EQ(w.size(), w.minimumSizeHint());  // opens at its smallest size
+    // The client area at its least size, the status bar below it: the window is that much taller.
+    EXPECT_EQ(w.centralWidget()->size(), w.centralWidget()->minimumSize());
+    EXPECT_EQ(w.statusBar()->geometry().top(), w.centralWidget()->geometry().bottom() + 1);
     EXPECT_LT(w.layoutScale(), 2.0);  // enlarged only as far as the captions need, here a little
 
     // Grown, the window gives the extra room to the grid and moves the controls down with it.

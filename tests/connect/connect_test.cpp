@@ -72,6 +72,7 @@ TEST(Connect, RecordsModeAndMessagesForEachFile)
         e.connect(c.text);
         EXPECT_EQ(e.user.messages, e.msgs(c.msgs)) << c.text;
         EXPECT_EQ(e.summary() + " | " + e.shown(), c.window) << c.text;
+        EXPECT_EQ(e.text(Control::sbrStatus).substr(0, 4), c.msgs.empty() ? "Done" : "Fail") << c.text;
         EXPECT_TRUE(e.dialogInDataFolder());
         EXPECT_TRUE(QFileInfo::exists(e.dir.file("data.sle")));
         EXPECT_EQ(e.scratch(), records(c.records)) << c.text;

@@ -55,6 +55,7 @@ TEST(Open, FailuresAndWhatTheyLeave)
         Open_Click(e.form);
         EXPECT_EQ(e.user.messages, e.msgs(c.msgs)) << c.summary;
         EXPECT_EQ(e.summary(), c.summary);
+        EXPECT_EQ(e.text(Control::sbrStatus).substr(0, 4), c.msgs.empty() ? "" : "Fail");
         if (c.summary.find("file=gone") != std::string::npos) {
             EXPECT_EQ(e.shown(), "3x8: 1 2 3; 4 5 6 | 0 0");
             EXPECT_TRUE(e.dialogInDataFolder());
@@ -86,7 +87,8 @@ std::string outcome(const FilesEnv& e)
             tree << name + "/";
     }
     tree.sort();
-    return said + " | " + tree.join(" ; ").toStdString() + " | " + root.relativeFilePath(e.state.CD_FileName).toStdString();
+    return said + " | " + tree.join(" ; ").toStdString() + " | " + root.relativeFilePath(e.state.CD_FileName).toStdString() +
+           " | " + QString::fromStdString(e.text(Control::sbrStatus)).remove(e.dir.file("")).toStdString();
 }
 
 // Save of the system "2 1,5 3 / a(2,1) 3 5" (texts written as shown, a placeholder among them)
@@ -99,25 +101,37 @@ TEST(Save, WhatIsWrittenAndSaid)
     const auto old = [](FilesEnv& e) { e.dir.write("data/sys.txt", "old system"); e.dir.write("data/solutions/sys.txt", "old solution"); };
     const Case cases[] = {
         {[](FilesEnv& e) { QDir().mkpath(e.data("sub")); }, "data/sub/sys.txt", {},
-         " | data/solutions/sub/sys.txt=" + X + " ; data/sub/sys.txt=" + S + " | data/sub/sys.txt"},
-        {[](FilesEnv&) {}, nullptr, {}, " | data/ | data/before.txt"},
+         " | data/solutions/sub/sys.txt=" + X + " ; data/sub/sys.txt=" + S + " | data/sub/sys.txt" +
+             " | Done: sub/sys.txt saved, solutions/sub/sys.txt saved"},
+        {[](FilesEnv&) {}, nullptr, {}, " | data/ | data/before.txt | "},
         {[](FilesEnv& e) { QDir().mkpath(e.dir.file("elsewhere")); }, "elsewhere/sys.txt", {},
-         messages::OutsideData + std::string(" | data/ ; elsewhere/sys.txt=") + S + " | elsewhere/sys.txt"},
+         messages::OutsideData + std::string(" | data/ ; elsewhere/sys.txt=") + S + " | elsewhere/sys.txt" +
+             " | Failed: elsewhere/sys.txt saved, the approximation not saved"},
         {old, "data/sys.txt", {false, true},  // No to the system still handles the solution
-         "ask data/sys.txt ; ask data/solutions/sys.txt | data/solutions/sys.txt=" + X + " ; data/sys.txt=old system | data/sys.txt"},
+         "ask data/sys.txt ; ask data/solutions/sys.txt | data/solutions/sys.txt=" + X + " ; data/sys.txt=old system | data/sys.txt" +
+             " | Done: sys.txt kept as it was, solutions/sys.txt saved"},
         {old, "data/sys.txt", {false, false},
-         "ask data/sys.txt ; ask data/solutions/sys.txt | data/solutions/sys.txt=old solution ; data/sys.txt=old system | data/sys.txt"},
+         "ask data/sys.txt ; ask data/solutions/sys.txt | data/solutions/sys.txt=old solution ; data/sys.txt=old system | data/sys.txt" +
+             std::string(" | Done: sys.txt kept as it was, solutions/sys.txt kept as it was")},
+        // Stopped while the system file is written (after its first line), then the solution file.
+        {[&old](FilesEnv& e) { old(e), e.ff.controls.stopIn = 1; }, "data/sys.txt", {true},
+         "ask data/sys.txt | data/solutions/sys.txt=old solution ; data/sys.txt=old system | data/sys.txt | Stopped: sys.txt not saved"},
+        {[&old](FilesEnv& e) { old(e), e.ff.controls.stopIn = 2; }, "data/sys.txt", {true, true},
+         "ask data/sys.txt ; ask data/solutions/sys.txt | data/solutions/sys.txt=old solution ; data/sys.txt=" + S +
+             " | data/sys.txt | Stopped: sys.txt saved, solutions/sys.txt not saved"},
         {[](FilesEnv& e) { QDir().mkpath(e.data("taken.txt")); }, "data/taken.txt", {true},
-         "ask data/taken.txt ; failed data/taken.txt | data/taken.txt/ | data/taken.txt"},
+         "ask data/taken.txt ; failed data/taken.txt | data/taken.txt/ | data/taken.txt | Failed: taken.txt not saved"},
         {[](FilesEnv& e) { e.dir.write("data/solutions", "a file"); }, "data/sys.txt", {},
-         "failed data/solutions/sys.txt | data/solutions=a file ; data/sys.txt=" + S + " | data/sys.txt"},
-        {[](FilesEnv&) {}, "data/nowhere/sys.txt", {}, "failed data/nowhere/sys.txt | data/ | data/nowhere/sys.txt"},
+         "failed data/solutions/sys.txt | data/solutions=a file ; data/sys.txt=" + S + " | data/sys.txt" +
+             " | Failed: sys.txt saved, solutions/sys.txt not saved"},
+        {[](FilesEnv&) {}, "data/nowhere/sys.txt", {},
+         "failed data/nowhere/sys.txt | data/ | data/nowhere/sys.txt | Failed: nowhere/sys.txt not saved"},
         {[](FilesEnv& e) {  // writing fails in the middle of the file: the old one stays whole
              e.grid.setRows(2);
              e.dir.write("data/sys.txt", "old system");
-         }, "data/sys.txt", {true}, "ask data/sys.txt ; failed data/sys.txt | data/sys.txt=old system | data/sys.txt"},
+         }, "data/sys.txt", {true}, "ask data/sys.txt ; failed data/sys.txt | data/sys.txt=old system | data/sys.txt | Failed: sys.txt not saved"},
         {[](FilesEnv& e) { QDir(e.data("")).removeRecursively(); }, "data/sys.txt", {},  // no dialog
-         "failed data |  | data/before.txt"},
+         "failed data |  | data/before.txt | Failed: nothing saved"},
         {[](FilesEnv& e) {  // file-backed: no dialog, the solution under the remembered name
              e.dir.write("data/big/sys.txt", "1 2 3\r\n4 5 6\r\n");
              e.state.StorageMode = i16(2);
@@ -126,9 +140,9 @@ TEST(Save, WhatIsWrittenAndSaid)
              e.state.CD_FileName = e.data("big/sys.txt");
              e.grid.fill_x(2, std::vector<float>{0, 0.25f, -3}, ".");
          }, "data/sys.txt", {},
-         " | data/big/sys.txt=1 2 3\r\n4 5 6\r\n ; data/solutions/big/sys.txt=0.25 -3 \r\n | data/big/sys.txt"},
+         " | data/big/sys.txt=1 2 3\r\n4 5 6\r\n ; data/solutions/big/sys.txt=0.25 -3 \r\n | data/big/sys.txt | Done: solutions/big/sys.txt saved"},
         {[](FilesEnv& e) { e.state.N = 0; e.grid.fill_data(0); }, "data/z.txt", {},  // an empty system, one empty line
-         " | data/solutions/z.txt=\r\n ; data/z.txt= | data/z.txt"},
+         " | data/solutions/z.txt=\r\n ; data/z.txt= | data/z.txt | Done: z.txt saved, solutions/z.txt saved"},
     };
     for (const Case& c : cases) {
         FilesEnv e;
@@ -176,7 +190,8 @@ TEST(Save, ADiskThatFillsLeavesTheOldFileWhole)
             });
             const std::string failed = fileBacked ? "data/solutions/sys.txt" : "data/sys.txt";
             EXPECT_EQ(got, "ask " + failed + " ; failed " + failed +
-                               " | data/solutions/sys.txt=old solution ; data/sys.txt=old system | data/sys.txt")
+                               " | data/solutions/sys.txt=old solution ; data/sys.txt=old system | data/sys.txt | Failed: " +
+                               failed.substr(5) + " not saved")
                 << size << (fileBacked ? " file-backed" : " in memory");
         }
     }

@@ -202,7 +202,7 @@ inline std::vector<Snapshot> run(const QString& scratch, const System& sys, cons
                 r.plain ? ERX(s, c) : quenta::ERX(s, f.get(), o);
             else if (call == 1)
                 r.plain ? NormA(s, c, user, r.file ? s.msgBadFile : "NoSolution")
-                        : r.file ? NormA1(s, *f, user, o) : quenta::NormA(s, user);
+                        : void(r.file ? NormA1(s, *f, user, o) : quenta::NormA(s, user));
             else
                 r.plain ? Step(s, c, grid, r.file) : r.file ? Step1(s, *f, grid, o) : quenta::Step(s, grid, o);
             for (std::size_t i = 1; call == 1 && i < r.skew.size() && i <= std::size_t(s.N); ++i)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
 
 #include "reference.h"
 #include "solver/direct_check.h"
@@ -43,6 +44,8 @@ protected:
     void setUp(const System& sys) { enter(f, dir, sys, GetParam()); }
     std::string solution(int i) const { return f.grid.text(i, fileBacked() ? 1 : 2 * f.state.N + 3); }
     std::string text(Control c) const { return controls.text(c); }
+    // The status line up to the residual's size: why the run ended, its sweeps and iter.
+    std::string ended() const { return text(Control::sbrStatus).substr(0, text(Control::sbrStatus).find(';')); }
 
     TempProgramDir dir;
     FakeForm f{dir.path()};
@@ -61,18 +64,21 @@ TEST_P(SolveCommands, RunsOfClicks)
         bool find;
         const char *eps, *er, *x1, *x2;
         int iter;
+        const char* ended;
     };
     const Click script[] = {
         // The previous accuracy starts at 0 and a repeated one ends the run: with N = 0 er keeps
         // what it held, and the diagonal system stops after its first sweep whatever eps is.
-        {&order0, true, "0.5", "3", "", "", 3},
-        {nullptr, true, "5", "3", "", "", 2},
-        {&diagonal, true, "-1", "0", "1", "2", 2},
-        {&triangular, false, "abc", "0.5", "3", "0.5", 2},  // builds the arrays, then one sweep; eps not read
-        {nullptr, false, "abc", "0.25", "2.5", "0.75", 3},  // no stop test: a sweep per click
-        {nullptr, true, "0.125", "0.125", "2.25", "0.875", 2},  // starts over from the shown values; er = eps stops
-        {nullptr, false, "0.125", "0.0625", "2.125", "0.9375", 3},
-        {nullptr, true, "0.01", "0.0078125", "2.015625", "0.9921875", 4},
+        {&order0, true, "0.5", "3", "", "", 3, "Accuracy stopped changing: 2 sweeps, iter 3"},
+        {nullptr, true, "5", "3", "", "", 2, "Desired accuracy reached: 1 sweep, iter 2"},
+        {&diagonal, true, "-1", "0", "1", "2", 2, "Accuracy stopped changing: 1 sweep, iter 2"},
+        // Next Iteration builds the arrays, then one sweep; eps not read
+        {&triangular, false, "abc", "0.5", "3", "0.5", 2, "Done: 1 sweep, iter 2"},
+        {nullptr, false, "abc", "0.25", "2.5", "0.75", 3, "Done: 1 sweep, iter 3"},  // no stop test: a sweep per click
+        // Find  solution starts over from the shown values; er = eps stops
+        {nullptr, true, "0.125", "0.125", "2.25", "0.875", 2, "Desired accuracy reached: 1 sweep, iter 2"},
+        {nullptr, false, "0.125", "0.0625", "2.125", "0.9375", 3, "Done: 1 sweep, iter 3"},
+        {nullptr, true, "0.01", "0.0078125", "2.015625", "0.9921875", 4, "Desired accuracy reached: 3 sweeps, iter 4"},
     };
     for (const Click& c : script) {
         SCOPED_TRACE(::testing::Message() << (c.find ? "Find solution, eps " : "Next Iteration, er ") << c.eps);
@@ -89,6 +95,7 @@ TEST_P(SolveCommands, RunsOfClicks)
         if (c.find) {
             EXPECT_EQ(f.state.eps, ParseSingle(c.eps, "."));
         }
+        EXPECT_EQ(ended(), c.ended);
         const float seconds = ParseSingle(text(Control::txtTime), ".");
         EXPECT_TRUE(seconds >= 0.0f && seconds < 60.0f) << seconds;
         EXPECT_TRUE(f.user.messages.empty());
@@ -101,6 +108,7 @@ TEST_P(SolveCommands, RunsOfClicks)
         controls.setText(Control::txtEps, bad);
         cmdSolution_Click(form);
         EXPECT_EQ(f.user.messages, std::vector<std::string>{f.state.msgFormat}) << bad;
+        EXPECT_EQ(text(Control::sbrStatus), "Failed: 0 sweeps, iter 4");
     }
     EXPECT_EQ(f.state.iter, 4);
     EXPECT_EQ(f.state.eps, 0.01f);
@@ -132,6 +140,7 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         std::string message;           // shown after every click, or nothing when empty
         std::function<void()> after;   // what else is left
         int iter = 1;
+        const char* ended = "Failed";  // the status line's first word after the last click
     };
     const std::string zeroColumn = fileBacked() ? f.state.msgBadFile : "NoSolution";
     const std::string noMemory = fileBacked() ? "" : f.state.msgNoMemory;
@@ -144,9 +153,9 @@ TEST_P(SolveCommands, RunsThatEndEarly)
     const Case cases[] = {
         // The message, then the sweep fails after X(1) moved.
         {"zero column", 'b', [&] { setUp(System{2, {1, 0, 2, 0}, {1, 1}, {0, 0}}); }, {true}, zeroColumn,
-         [&] { EXPECT_EQ(solution(1) + " " + solution(2), "0.6 0"); }},
+         [&] { EXPECT_EQ(solution(1) + " " + solution(2), "0.6 0"); }, 1, fileBacked() ? "Failed" : "No solution"},
         {"a square out of range", 'b', [&] { setUp(System{1, {1E+20f}, {1}, {0}}); }, {false, true}, "",
-         [&] { EXPECT_EQ(solution(1), "0"); }},
+         [&] { EXPECT_EQ(solution(1), "0"); }, 1, "Overflow"},
         {"no memory at once", 'b', [&] { failAllocations(0); }, {true}, noMemory, noChecks},
         {"no memory later", 'b', [&] { failAllocations(2); }, {true}, noMemory, noChecks},
         {"no memory in Next Iteration", 'b', [&] { failAllocations(1), f.state.iter = 1; }, {false}, noMemory,
@@ -195,6 +204,7 @@ TEST_P(SolveCommands, RunsThatEndEarly)
         EXPECT_EQ(f.state.iter, c.iter);
         EXPECT_EQ(text(Control::txtEr), er);
         EXPECT_EQ(text(Control::txtTime), "old");
+        EXPECT_EQ(ended(), c.ended + std::string(": 0 sweeps, iter ") + std::to_string(c.iter));
         EXPECT_FALSE(controls.busy());
         c.after();
     }
@@ -262,6 +272,7 @@ TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
     EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er, "."));
     EXPECT_GT(f.state.er, 0.0f);
     EXPECT_TRUE(f.user.messages.empty());
+    EXPECT_EQ(ended(), "Sweep limit reached: 32767 sweeps, iter 32767");
 
     // Next Iteration still sweeps, then fails to count: er moves on, iter and txtTime stay.
     const float before = f.state.er;
@@ -270,6 +281,34 @@ TEST_P(SolveCommands, CounterOverflowEndsARunThatNeverSettles)
     EXPECT_NE(f.state.er, before);
     EXPECT_EQ(text(Control::txtEr), FormatSingle(f.state.er, "."));
     EXPECT_EQ(text(Control::txtTime), "old");
+    EXPECT_EQ(ended(), "Sweep limit reached: 1 sweep, iter 32767");
+}
+
+// The status line's size of the residual against A X - B in double, on a system whose residual
+// has a negative component twice the positive one: er = 0.42 <= eps hides max |r| = 0.84, and
+// the line says so.
+TEST_P(SolveCommands, TheResidualsSizeInDoubleAndTheNegativeComponents)
+{
+    const System sys{2, {1, 2, 3, 4}, {1, 0}, {0, 0}};
+    setUp(sys);
+    cmdSolution_Click(form);
+    std::smatch m;
+    const std::string status = text(Control::sbrStatus);
+    ASSERT_TRUE(std::regex_match(status, m, std::regex("Desired accuracy reached: 1 sweep, iter 2; max \\|r\\| = (.+), "
+                                                     "‖r‖ = (.+), ‖r‖/‖b‖ = (.+) "
+                                                     "\\(negative residuals are not counted by the accuracy\\)")))
+        << status;
+    double largest = 0, sum = 0;
+    for (int i = 1; i <= 2; ++i) {
+        const double r = double(sys.at(i, 1)) * f.state.X[1] + double(sys.at(i, 2)) * f.state.X[2] - sys.b[std::size_t(i - 1)];
+        largest = std::max(largest, std::abs(r));
+        sum += r * r;
+    }
+    EXPECT_EQ(text(Control::txtEr), "0.42");
+    EXPECT_NEAR(ParseSingle(m[1].str(), "."), largest, 1e-6);
+    EXPECT_NEAR(ParseSingle(m[2].str(), "."), std::sqrt(sum), 1e-6);
+    EXPECT_NEAR(ParseSingle(m[3].str(), "."), std::sqrt(sum) / std::hypot(sys.b[0], sys.b[1]), 1e-6);
+    EXPECT_NEAR(largest, 0.84, 0.01);
 }
 
 // The check against a direct solve, in both modes: no error for the exact solution and the
