@@ -30,6 +30,7 @@
 #include "model/entry.h"
 #include "model/numbers.h"
 #include "scratch/connect.h"
+#include "solver/direct_check.h"
 #include "solver/solve.h"
 
 namespace quenta {
@@ -52,7 +53,7 @@ frmMain::frmMain(const ProgramDir& programDir, UserDialogs* dialogs, QWidget* pa
     connectRuns();
     placeControls();
     // Last: it watches the widgets the window holds now.
-    new MenuShortcuts(this, {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_, PasteSystem_});
+    new MenuShortcuts(this, {Open_, Save_, Connect_, Chart_, Exit_, About_, UserGuide_, GetPaid_, PasteSystem_, CheckDirect_});
 
     Form_Load(form_);
 }
@@ -106,6 +107,8 @@ void frmMain::createActions()
     Save_ = action("Save", "&Save", Qt::CTRL | Qt::Key_R, [this] { startFileRun(&Save_Choose, &Save_Write); }, true);
     Connect_ = action("Connect", "&Connect", Qt::CTRL | Qt::Key_C, [this] { startLoad(CommandLine::Load::Connect); }, true);
     Chart_ = action("Chart", "Char&t", Qt::CTRL | Qt::Key_T, [this] { showChart(); });
+    CheckDirect_ = action("CheckDirect", "Check Against &Direct Solve", Qt::CTRL | Qt::Key_D,
+                          [this] { startRun(CheckDirect_Click); }, true);
     Exit_ = action("Exit", "&Exit", Qt::CTRL | Qt::Key_E, [] { Exit_Click(); });
     About_ = action("About", "&About", Qt::CTRL | Qt::Key_A, [this] { runNow([](Form& f) { About_Click(f.dir.help()); }); });
     UserGuide_ = action("UserGuide", "&User Guide", Qt::CTRL | Qt::Key_U,
@@ -120,7 +123,7 @@ void frmMain::createMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File"));
-    file->addActions({Open_, Save_, Connect_, Chart_});
+    file->addActions({Open_, Save_, Connect_, CheckDirect_, Chart_});
     QMenu* recent = file->addMenu(QStringLiteral("&Recent"));
     recent->setObjectName(QStringLiteral("Recent"));
     recent_ = new RecentFiles(recent);

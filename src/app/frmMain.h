@@ -116,6 +116,7 @@ private:
     QAction* Save_ = nullptr;
     QAction* Connect_ = nullptr;
     QAction* Chart_ = nullptr;
+    QAction* CheckDirect_ = nullptr;
     QAction* Exit_ = nullptr;
     QAction* About_ = nullptr;
     QAction* UserGuide_ = nullptr;

@@ -96,6 +96,12 @@ std::optional<DirectCheck> check_against_direct(Form& f)
     return c;
 }
 
+void CheckDirect_Click(Form& f)
+{
+    const std::optional<DirectCheck> c = check_against_direct(f);
+    f.controls.setText(Control::sbrStatus, c ? describe(*c, f.state.separator) : std::string("Failed: no check against a direct solve"));
+}
+
 std::string describe(const DirectCheck& c, std::string_view separator)
 {
     const std::string condition = "condition \u2248 " + (c.rcond > 0 ? figure(1.0 / c.rcond, separator) : std::string("\u221e"));

@@ -34,6 +34,10 @@ DirectCheck compare_with_direct(Eigen::Ref<Eigen::MatrixXd> a, Eigen::VectorXd& 
 // the scratch file cannot be read (msgBadFile).
 std::optional<DirectCheck> check_against_direct(Form& f);
 
+// File > Check Against Direct Solve: the check of the system in the window, its result in the
+// status line (refusals as check_against_direct shows them).
+void CheckDirect_Click(Form& f);
+
 // The result in one line for the status line: relative error, largest error, condition
 // estimate and time, or that the matrix is singular to working precision.
 std::string describe(const DirectCheck& c, std::string_view separator);

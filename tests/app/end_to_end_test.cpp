@@ -40,6 +40,11 @@ TEST(EndToEnd, TypeSolveContinueChangeAndSave)
     EXPECT_EQ(app.text(Control::txtEr), "0.125");
     EXPECT_EQ(app.solution(), (Texts{"2.25", "0.875"}));
     EXPECT_EQ(app.state().iter, 4);
+    // File > Check Against Direct Solve (x* = (2, 1)): the error of X as shown, nothing changed.
+    app.menu("CheckDirect");
+    EXPECT_EQ(app.text(Control::sbrStatus).rfind("Error against a direct solve: relative 0.125, largest 0.25, condition", 0), 0u)
+        << app.text(Control::sbrStatus);
+    EXPECT_EQ(std::pair(app.solution(), int(app.state().iter)), std::pair(Texts{"2.25", "0.875"}, 4));
     app.acceptA(1, 1, "2");
     app.click(Control::cmdIter);
     EXPECT_EQ(app.text(Control::txtEr), "0.0625");
