@@ -31,6 +31,14 @@ struct BandLoad {
     int group = 1;  // rows a reader takes at a time
     std::mutex lock;
     std::exception_ptr failure;
+    // Called from a reader's catch: the other readers stop, and the first failure is kept.
+    void fail()
+    {
+        stop = true;
+        const std::lock_guard<std::mutex> hold(lock);
+        if (!failure)
+            failure = std::current_exception();
+    }
     struct Reader {
         RecordReader records;
         std::vector<float> rows;  // the group's rows, one after the other
@@ -150,10 +158,7 @@ void Band::read_groups(int reader)
                         out[t] = in[rowLength * static_cast<std::size_t>(t)];
         }
     } catch (...) {
-        l.stop = true;
-        const std::lock_guard<std::mutex> hold(l.lock);
-        if (!l.failure)
-            l.failure = std::current_exception();
+        l.fail();
     }
 }
 
@@ -194,10 +199,7 @@ void Band::read_blocks(int reader)
             }
         }
     } catch (...) {
-        l.stop = true;
-        const std::lock_guard<std::mutex> hold(l.lock);
-        if (!l.failure)
-            l.failure = std::current_exception();
+        l.fail();
     }
 }
 
