@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <map>
-#include <malloc.h>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -298,22 +297,7 @@ void BM_FileSolveMemory(benchmark::State& state)
 
     double added = 0;
     for (auto _ : state) {
-        malloc_trim(0);  // memory the earlier figures freed is not reused unseen
-        const double before = bench::rss_anon_mb();
-        std::atomic<bool> stop{false};
-        std::atomic<double> peak{before};
-        std::thread sampler([&] {
-            while (!stop.load()) {
-                const double now = bench::rss_anon_mb();
-                if (now > peak.load())
-                    peak = now;
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-        cmdSolution_Click(form);
-        stop = true;
-        sampler.join();
-        added = peak.load() - before;
+        added = bench::added_anon_mb([&] { cmdSolution_Click(form); });
     }
     QFile::remove(dir.filePath(QStringLiteral("data.sle")));
     if (s.iter != 2 || controls.text(Control::txtTime).empty()) {

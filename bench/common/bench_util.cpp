@@ -1,6 +1,9 @@
 #include "common/bench_util.h"
 
 #include <algorithm>
+#include <atomic>
+#include <malloc.h>
+#include <thread>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -39,6 +42,26 @@ static double status_field_mb(const char* field)
 
 double rss_anon_mb() { return status_field_mb("RssAnon:"); }
 double peak_rss_mb() { return status_field_mb("VmHWM:"); }
+
+double added_anon_mb(const std::function<void()>& fn)
+{
+    malloc_trim(0);
+    const double before = rss_anon_mb();
+    std::atomic<bool> stop{false};
+    std::atomic<double> peak{before};
+    std::thread sampler([&] {
+        while (!stop.load()) {
+            const double now = rss_anon_mb();
+            if (now > peak.load())
+                peak = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    fn();
+    stop = true;
+    sampler.join();
+    return peak.load() - before;
+}
 
 double child_peak_rss_mb(const std::function<bool()>& fn)
 {

@@ -16,6 +16,10 @@ double rss_anon_mb();
 // Peak resident set size of this process (VmHWM), in MB.
 double peak_rss_mb();
 
+// Runs fn and returns how far the resident anonymous memory rose above its level at the start,
+// sampled every 2 ms, in MB; the allocator gives back what it can before the start.
+double added_anon_mb(const std::function<void()>& fn);
+
 // Runs fn in a forked child process and returns the child's peak resident set size in MB, or
 // -1 when fn returns false or the child does not finish. What this process holds when it forks
 // counts as well, so call it before a benchmark builds anything large.

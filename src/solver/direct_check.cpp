@@ -1,6 +1,7 @@
 #include "solver/direct_check.h"
 
 #include <Eigen/LU>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -9,13 +10,42 @@
 #include "model/errors.h"
 #include "model/numbers.h"
 #include "scratch/scratch_claim.h"
+#include "scratch/band.h"
 #include "scratch/scratch_file.h"
+#include "solver/solve.h"
 
 namespace quenta {
 
 namespace {
 
 std::string figure(double v, std::string_view separator) { return FormatSingle(static_cast<float>(v), separator); }
+
+
+// The system in the scratch file, read as the iteration reads it: bands of columns, from the
+// packed copy when it matches data.sle and from the records otherwise. A band of a few
+// megabytes, since the double matrix already holds the system. False when a record is missing or
+// a read fails.
+bool read_scratch(Form& f, Eigen::MatrixXd& a, Eigen::VectorXd& b)
+{
+    const int n = f.state.N;
+    try {
+        ScratchReader file(f.dir.scratch(), f.dir.scratchPacked());
+        BandSize size;
+        size.directBytes = size.bytes;
+        Band band(n, file, size);
+        for (int j = 1; j <= n + 1; ++j) {
+            if (!band.holds(j))
+                band.load(j);
+            if (band.rows(j) < n)
+                return false;  // records beyond the end of the file
+            const float* column = band.column(j);
+            std::copy(column, column + n, j <= n ? a.col(j - 1).data() : b.data());
+        }
+    } catch (const QuentaError&) {
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -60,36 +90,29 @@ std::optional<DirectCheck> check_against_direct(Form& f)
     Eigen::MatrixXd a(n, n);
     Eigen::VectorXd b(n), x(n);
     try {
-        // X as the window shows it, converted as a run converts it.
-        for (int i = 1; i <= n; ++i)
-            x(i - 1) = ParseSingle(f.grid.text(i, xColumn(s.N, fileBacked)), s.separator);
-        if (!fileBacked) {
+        if (fileBacked) {
+            // X as the window shows it, converted as a run converts it.
+            for (int i = 1; i <= n; ++i)
+                x(i - 1) = ParseSingle(f.grid.text(i, xColumn(s.N, true)), s.separator);
+        } else {
+            // Row by row as a run loads the grid: a(i,1..N), b(i), x(i).
+            std::vector<float> row(static_cast<std::size_t>(n) + 2);
             for (int i = 1; i <= n; ++i) {
+                int done = 0;
+                read_grid_row(f.grid, s.separator, i, n + 2, row.data(), done);
                 for (int j = 1; j <= n; ++j)
-                    a(i - 1, j - 1) = ParseSingle(f.grid.text(i, aColumn(j)), s.separator);
-                b(i - 1) = ParseSingle(f.grid.text(i, bColumn(s.N)), s.separator);
+                    a(i - 1, j - 1) = row[static_cast<std::size_t>(j - 1)];
+                b(i - 1) = row[static_cast<std::size_t>(n)];
+                x(i - 1) = row[static_cast<std::size_t>(n) + 1];
             }
         }
     } catch (const QuentaError&) {  // a placeholder or a text that is not a number, as a run says
         f.user.message(s.msgIncomplete);
         return std::nullopt;
     }
-    if (fileBacked) {
-        // The scratch file as Connect wrote it, row by row: a(i,1..N) then b(i).
-        try {
-            ScratchReader file(f.dir.scratch());
-            std::vector<float> row(static_cast<std::size_t>(n) + 1);
-            for (int i = 1; i <= n; ++i) {
-                const std::int32_t first = record_of(static_cast<i16>(i), 1, s.N);
-                file.read(first, n + 1, 1, row.data());  // FileError past the end of the file
-                for (int j = 1; j <= n; ++j)
-                    a(i - 1, j - 1) = row[static_cast<std::size_t>(j - 1)];
-                b(i - 1) = row[static_cast<std::size_t>(n)];
-            }
-        } catch (const QuentaError&) {
-            f.user.message(s.msgBadFile);
-            return std::nullopt;
-        }
+    if (fileBacked && !read_scratch(f, a, b)) {
+        f.user.message(s.msgBadFile);
+        return std::nullopt;
     }
     DirectCheck c = compare_with_direct(a, b, x);
     c.seconds = std::chrono::duration<double>(Clock::now() - start).count();

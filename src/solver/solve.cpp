@@ -364,22 +364,6 @@ End next_iteration(Form& f, Progress& progress, bool& measured)
     return stopped ? End::Stopped : End::Done;
 }
 
-// Row i's cells a(i,1..N), b(i), x(i) (columns 1, 3, ..., 2N+3) into out[0..width-1]: the numbers
-// the grid keeps, and where it has none the cell's text parsed here, which raises at a cell that
-// is not a number. `done` counts the cells given so far.
-void read_row(const SystemGrid& grid, std::string_view separator, int i, int width, float* out, int& done)
-{
-    done = 0;
-    while (done < width) {
-        done += static_cast<int>(
-            grid.numbers(i, aColumn(done + 1), static_cast<std::size_t>(width - done), separator, out + done));
-        if (done < width) {
-            out[done] = ParseSingle(grid.text(i, aColumn(done + 1)), separator);
-            ++done;
-        }
-    }
-}
-
 // Rows first.. as read_row gave them (row first + r at rows[r * width]) into A, B and X: `whole`
 // rows in full, then the first `partial` cells of one more.
 void store_rows(WorkingState& s, const float* rows, int width, int first, int whole, int partial)
@@ -405,6 +389,19 @@ void store_rows(WorkingState& s, const float* rows, int width, int first, int wh
 
 } // namespace
 
+void read_grid_row(const SystemGrid& grid, std::string_view separator, int i, int width, float* out, int& done)
+{
+    done = 0;
+    while (done < width) {
+        done += static_cast<int>(
+            grid.numbers(i, aColumn(done + 1), static_cast<std::size_t>(width - done), separator, out + done));
+        if (done < width) {
+            out[done] = ParseSingle(grid.text(i, aColumn(done + 1)), separator);
+            ++done;
+        }
+    }
+}
+
 void load_grid(WorkingState& s, const SystemGrid& grid)
 {
     const int N = s.N;
@@ -420,7 +417,7 @@ void load_grid(WorkingState& s, const SystemGrid& grid)
         int whole = 0, done = 0;
         try {
             for (; whole < count; ++whole)
-                read_row(grid, s.separator, first + whole, width, &rows[static_cast<std::size_t>(whole * width)], done);
+                read_grid_row(grid, s.separator, first + whole, width, &rows[static_cast<std::size_t>(whole * width)], done);
         } catch (...) {
             store_rows(s, rows.data(), width, first, whole, done);  // what was read before the failure
             throw;
