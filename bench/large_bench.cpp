@@ -1,8 +1,8 @@
 // `make bench-large`: the file-backed mode at the largest order, N = 16381, whose scratch file
 // (34.3 GB) is larger than the page cache, and whose packed copy (1.07 GB) Connect writes beside
 // it and the iterations read. Connect and two Next Iterations are measured against
-// what the disk does in the same run: a plain sequential write of as many bytes and a direct read
-// of them. Needs about 36 GB free in its work folder (QUENTA_BENCH_LARGE_DIR, by default
+// what the disk does in the same run, a plain sequential write of as many bytes and a direct read
+// of them, and the second iteration's sweep against the in-memory sweep of the same system. Needs about 36 GB free in its work folder (QUENTA_BENCH_LARGE_DIR, by default
 // large-work beside this program) and removes everything it writes, also when it fails. Run as
 // root it empties the page cache before every measured step.
 #include <QCoreApplication>
@@ -21,15 +21,18 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "common/bench_util.h"
 #include "common/headless_form.h"
 #include "common/system_files.h"
+#include "scratch/band.h"
 #include "scratch/connect.h"
 #include "scratch/packed_copy.h"
 #include "scratch/scratch_file.h"
+#include "solver/iteration.h"
 #include "solver/solve.h"
 
 namespace {
@@ -156,6 +159,7 @@ int run(const QString& work)
     std::ofstream("/proc/self/clear_refs") << "5\n";  // the peak from here on
     settle();
     const double first = seconds([&] { cmdIter_Click(form); });
+    const std::vector<float> x1 = state.X, r1 = state.R, norms1 = state.ColNorm2;  // as the first left them
     settle();
     const double second = seconds([&] { cmdIter_Click(form); });
     if (!user.messages.empty() || state.iter != 3)
@@ -164,6 +168,33 @@ int run(const QString& work)
     print("file_sweep_s", second);
     print("file_sweep_vs_disk_read_ratio", second / read);
     print("file_sweep_peak_rss_mb", quenta::bench::peak_rss_mb());
+
+    // The in-memory kernel's sweep of the same system from the same point: [A | b] read from the
+    // scratch file into memory, X, R and the norms as the first iteration left them. It must end at the X the second
+    // file-backed iteration reached, bit for bit.
+    WorkingState memory;
+    memory.N = static_cast<i16>(Order);
+    memory.StorageMode = InMemory;
+    memory.A.allocate(Order);
+    allocate(memory.B, Order);
+    memory.X = x1, memory.R = r1, memory.ColNorm2 = norms1;
+    {
+        ScratchReader file(form.dir.scratch(), form.dir.scratchPacked());
+        Band band(Order, file);
+        for (int j = 1; j <= Order + 1; ++j) {
+            if (!band.holds(j))
+                band.load(j);
+            float* to = j <= Order ? &memory.A(1, j) : &memory.B[1];
+            std::memcpy(to, band.column(j), sizeof(float) * Order);
+        }
+    }
+    SystemGrid memoryGrid;
+    memoryGrid.fill_data(memory.N);
+    const double memorySweep = seconds([&] { Step(memory, memoryGrid); });
+    if (memory.X != state.X)
+        throw std::runtime_error("the in-memory sweep does not end where the file-backed one did");
+    print("memory_sweep_s", memorySweep);
+    print("file_sweep_vs_memory_sweep_ratio", second / memorySweep);
     return 0;
 }
 
