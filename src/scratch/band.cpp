@@ -55,6 +55,7 @@ Band::Band(int n, ScratchReader& file, BandSize size)
     // times smaller, through the cache but in the same large bands, so that each read is long.
     const bool large = records_ * ScratchRecordLength > size.directAbove;
     direct_ = large && !packed_ && file.directFd() >= 0;
+    ahead_ = large && packed_;
     const std::size_t bytes = direct_ || (large && packed_) ? size.directBytes : size.bytes;
     width_ = static_cast<int>(
         std::clamp<std::size_t>(bytes / sizeof(float) / stride_, 1, static_cast<std::size_t>(n) + 1));
@@ -64,7 +65,11 @@ Band::Band(int n, ScratchReader& file, BandSize size)
         load_->readers.push_back({RecordReader(file, direct_), {}});
 }
 
-Band::~Band() = default;
+Band::~Band()
+{
+    if (prefetch_.joinable())
+        prefetch_.join();
+}
 
 int Band::rows(int i) const
 {
@@ -80,6 +85,8 @@ void Band::load(int first)
 {
     if (file_.fd() < 0)
         throw FileError("the scratch file is not open");
+    if (prefetch_.joinable())
+        prefetch_.join();
     if (!data_) {
         // Huge pages for a direct band, hundreds of megabytes: filing rows into columns touches
         // every column. A small band is allocated by every call, where a huge page's fault can
@@ -121,6 +128,25 @@ void Band::load(int first)
         t.join();
     if (l.failure)
         std::rethrow_exception(l.failure);
+    prefetch_next();
+}
+
+void Band::prefetch_next()
+{
+    const int next = first_ + count_;
+    if (!ahead_ || next > n_ + 1)
+        return;
+    try {
+        prefetch_ = std::thread([this, next] {
+            const PackedLayout& layout = packed_->layout();
+            const std::size_t width = static_cast<std::size_t>(std::min(width_, n_ + 2 - next));
+            for (int first = 1; first <= n_; first += layout.rowsPerBlock)
+                packed_->prefetch(layout.offset(first, next),
+                                  width * static_cast<std::size_t>(layout.blockRows(first)) * sizeof(float));
+        });
+    } catch (const std::system_error&) {
+        // no thread to be had: the next load reads without the hint
+    }
 }
 
 void Band::read_groups(int reader)

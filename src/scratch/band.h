@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include "scratch/scratch_file.h"
 
@@ -50,6 +51,11 @@ public:
 private:
     void read_groups(int reader);
     void read_blocks(int reader);
+    // The next band's stretches of the packed copy asked for while this band is computed, so
+    // that a copy that is not in the page cache is read while the processor works. Only beside
+    // a scratch file too large for the page cache: a smaller copy is most likely there already,
+    // and the hint's thread would only take a core from the arithmetic.
+    void prefetch_next();
 
     int n_;
     i16 n1_;
@@ -62,8 +68,10 @@ private:
     int count_ = 0;
     record_io::Freed<float> data_;
     bool direct_;
+    bool ahead_;  // prefetch_next() asks for the next band
     PackedReader* packed_;  // null: the records are read
     std::unique_ptr<struct BandLoad> load_;
+    std::thread prefetch_;
 };
 
 } // namespace quenta

@@ -166,4 +166,10 @@ void PackedReader::read(std::int64_t offset, std::size_t size, unsigned char* in
         throw FileError("cannot read the packed copy");
 }
 
+void PackedReader::prefetch(std::int64_t offset, std::size_t size)
+{
+    if (fd_ >= 0)
+        ::posix_fadvise(fd_, offset, static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+}
+
 } // namespace quenta

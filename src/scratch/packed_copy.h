@@ -88,6 +88,9 @@ public:
     const PackedLayout& layout() const { return layout_; }
     // Bytes at `offset` into `into`. FileError when the read fails or the copy ends early.
     void read(std::int64_t offset, std::size_t size, unsigned char* into);
+    // Asks the system to bring those bytes into the page cache, without waiting for them; a
+    // request it cannot serve is only a lost hint.
+    void prefetch(std::int64_t offset, std::size_t size);
 
 private:
     int fd_ = -1;
