@@ -5,6 +5,7 @@
 
 #include "app/frmChart.h"
 #include "app_fixture.h"
+#include "common/systems.h"
 #include "model/numbers.h"
 
 using namespace quenta;
@@ -15,14 +16,8 @@ namespace {
 // Nearly equal rows: the method needs many sweeps, and a sweep has several progress points.
 void writeSlowSystem(TempProgramDir& dir)
 {
-    std::string text;
-    for (int i = 1; i <= 640; ++i) {
-        for (int j = 1; j <= 640; ++j)
-            text += std::to_string(100 + i * j % 7) + ' ';
-        text += std::to_string(i % 10) + "\r\n";
-    }
     emptyDataFolder(dir);
-    dir.write(QStringLiteral("data/slow.txt"), text);
+    write_system(dir.data("slow.txt"), 640, [](int i, int j) { return j <= 640 ? 100 + i * j % 7 : i % 10; });
 }
 
 void load(Started& app, bool fileBacked)
@@ -130,19 +125,10 @@ TEST(SolveRun, StoppedOpenChangesNothingStoppedConnectRefusesTheSolve)
         app.user.files.push_back(app.dir.file(QStringLiteral("data/") + file));
         app.menu(command);
     };
-    const auto seen = [&app] {
-        Texts t = {std::to_string(app.state().N), std::to_string(app.state().iter), app.state().CD_FileName.toStdString(),
-                   app.text(Control::txtN), app.text(Control::txtEps)};
-        for (int r = 0; r < app.w().grid().rows(); ++r)
-            for (int c = 0; c < app.w().grid().cols(); ++c)
-                t.push_back(app.shown(r, c));
-        for (float x : app.state().X)
-            t.push_back(FormatSingle(x, "."));
-        return t;
-    };
+    const auto seen = [&app] { return summary(app.w().form()) + " | " + shown(app.w().grid()); };
     choose("Open", "two.txt");
     app.click(Control::cmdIter);
-    const Texts before = seen();
+    const std::string before = seen();
     app.stopNextRun();
     choose("Open", "three.txt");
     EXPECT_EQ(seen(), before);

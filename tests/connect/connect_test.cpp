@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/size_limit.h"
+#include "common/systems.h"
 #include "files/commands.h"
 #include "files/files_env.h"
 #include "files/text_writer.h"
@@ -133,10 +134,9 @@ TEST(Connect, CancelledOrUnreadableWritesNothing)
 TEST(Connect, AfterAFailureAndALargerSystem)
 {
     Env e;
-    std::string big;  // a(i,j) = 100i + j, b(i) = 100i + 11
-    for (int k = 0; k < 110; ++k)
-        big += std::to_string(100 * (k / 11 + 1) + k % 11 + 1) + (k % 11 == 10 ? " \r\n" : " ");
-    e.connect(big, "big.txt");
+    testing::write_system(e.data("big.txt"), 10, [](int i, int j) { return 100 * i + j; });
+    e.user.files.push_back(e.data("big.txt"));
+    Connect_Click(e.form);
     ASSERT_EQ(e.scratch().size(), 110u * 128);
     e.dir.write("data/solutions/bad.txt", "0.5 0.25 \r\n");
     e.connect("1 2 3\r\nbad 5 6\r\n", "bad.txt");
@@ -206,13 +206,10 @@ TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
     struct Case { int n; bool existing; rlim_t limit; };
     for (const auto& [n, existing, limit] : {Case{40, false, 512}, Case{2, false, 512}, Case{40, true, 512},
                                              Case{40, true, 16384}, Case{46, true, 16384}}) {
-        std::string text;
-        for (int k = 0; k < n * (n + 1); ++k)
-            text += std::to_string(k % 7) + (k % (n + 1) == n ? "\r\n" : " ");
         Env e;
         if (existing)
             e.dir.write("data.sle", std::string(1 << 20, 'x'));
-        e.dir.write("data/sys.txt", text);
+        testing::write_system(e.data("sys.txt"), n, [n](int i, int j) { return ((i - 1) * (n + 1) + j - 1) % 7; });
         e.user.files = {e.data("sys.txt")};
         e.state.iter = 6;
         const std::string got = testing::with_file_size_limit(limit, [&e] {

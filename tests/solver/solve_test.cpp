@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "reference.h"
+#include "scratch/packed_copy.h"
 #include "solver/direct_check.h"
 #include "solver/solve.h"
 
@@ -22,10 +23,10 @@ const System triangular{2, {1, 1, 0, 1}, {3, 1}, {0, 0}};
 // only when not 0), or what Connect leaves (the scratch file, X, the file-backed layout).
 void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file, long long keep = -1)
 {
-    reference::load_state(f.state, sys, file);
+    testing::load_state(f.state, sys, file);
     f.state.iter = 1;
     if (file) {
-        reference::write_scratch(dir.file("data.sle"), sys, keep);
+        testing::write_scratch(dir.file("data.sle"), sys, keep);
         reference::claim_scratch(f.state, dir.path());
         return f.grid.fill_x(f.state.N, f.state.X, ".");
     }
@@ -351,7 +352,7 @@ TEST(PackedCopy, ACopyThatDoesNotMatchFallsBackToTheRecords)
         FakeForm f(dir.path());
         enter(f, dir, sys, file);
         if (file) {
-            reference::write_packed(dir.file("data.sle"), b);  // vouches for data.sle, holds b
+            testing::write_packed(dir.file("data.sle"), b);  // vouches for data.sle, holds b
             change(dir.file("data.sle.packed"));
         }
         cmdSolution_Click(f.form);
