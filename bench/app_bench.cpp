@@ -44,7 +44,7 @@ struct Window {
             std::mt19937 rng(7);
             testing::write_system(system, testing::random_system(rng, n, {.diagonal = float(diagonal)}));
         } else {
-            testing::write_sample_like(system, n);
+            testing::write_system(system, n, bench::sample_like());
         }
         w = std::make_unique<frmMain>(ProgramDir(tmp.path()), &user);
         w->show();

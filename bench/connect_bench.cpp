@@ -41,7 +41,7 @@ void BM_Connect(benchmark::State& st)
 {
     testing::TempProgramDir tmp;
     const QString system = tmp.data("big.txt");
-    testing::write_sample_like(system, Order);
+    testing::write_system(system, Order, bench::sample_like());
 
     WorkingState state;
     state.loadMessages();

@@ -133,7 +133,7 @@ void BM_OpenSave(benchmark::State& st)
 {
     testing::TempProgramDir tmp;
     const QString system = tmp.data("big.txt");
-    testing::write_sample_like(system, Order);
+    testing::write_system(system, Order, bench::sample_like());
     const double fileMb = static_cast<double>(QFile(system).size()) / 1e6;
 
     WorkingState state;

@@ -118,7 +118,7 @@ int run(const QString& work)
         throw std::runtime_error("cannot make a folder in " + work.toStdString());
     testing::emptyDataFolder(dir);
     const QString system = dir.data(QStringLiteral("large.txt"));
-    print("write_system_s", seconds([&] { testing::write_sample_like(system, Order); }));
+    print("write_system_s", seconds([&] { testing::write_system(system, Order, bench::sample_like()); }));
 
     const QString reference = dir.file(QStringLiteral("reference.bin"));
     settle();

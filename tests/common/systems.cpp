@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "model/program_dir.h"
 #include "scratch/packed_copy.h"
@@ -53,13 +54,12 @@ void write_system(const QString& path, const System& sys)
     write_system(path, sys.n, [&sys](int i, int j) { return sys.at(i, j); });
 }
 
-void write_sample_like(const QString& path, int n)
+std::string records(const std::vector<float>& values)
 {
-    std::uint64_t s = 88172645463325252ULL;
-    write_system(path, n, [&s](int, int) {
-        s = s * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<float>(s >> 40) * (1000.0f / 16777216.0f);
-    });
+    std::string out(values.size() * 128, '\0');
+    for (std::size_t r = 0; r < values.size(); ++r)
+        std::memcpy(out.data() + 128 * r, &values[r], 4);  // the build machine is little-endian
+    return out;
 }
 
 namespace {
@@ -86,7 +86,6 @@ void write_scratch(const QString& path, const System& sys, long long keep, bool 
     {
         const std::int64_t width = sys.n + 1, total = sys.n * width, kept = keep < 0 ? total : std::min<std::int64_t>(keep, total);
         ScratchWriter w(path);
-        w.reserve(kept);
         std::vector<float> row(std::size_t(sys.n) + 1);
         for (int i = 1; i <= sys.n; ++i) {
             for (int j = 1; j <= sys.n + 1; ++j)

@@ -59,8 +59,10 @@ template <class Value> void write_system(const QString& path, int n, Value&& val
     f.write(buf.data(), static_cast<qint64>(buf.size()));
 }
 void write_system(const QString& path, const System& sys);
-// Values like the samples' in [0, 1000), the same file on every run.
-void write_sample_like(const QString& path, int n);
+
+// The bytes of scratch records 1, 2, ... holding `values`: the float's four little-endian bytes,
+// then 124 zero bytes.
+std::string records(const std::vector<float>& values);
 
 // The scratch file of a system at `path`, written afresh; only its first `keep` records when
 // keep >= 0. With its packed copy, naming the file as it is now, when `packed`, else none.

@@ -32,6 +32,14 @@ struct FilesEnv {
     }
     std::string shown() const { return testing::shown(grid); }
     std::string summary() const { return testing::summary(form); }
+    std::string window() const { return summary() + " | " + shown(); }
+    // Writes data/name and chooses it in the dialog of `command` (Open_Click, Connect_Click).
+    void load(void (*command)(Form&), const QString& name, const std::string& bytes)
+    {
+        dir.write("data/" + name, bytes);
+        user.files.push_back(data(name));
+        command(form);
+    }
     // The last file dialog started in the data folder.
     bool dialogInDataFolder() const
     {

@@ -34,7 +34,7 @@ void expectCells(const SystemGrid& g, std::initializer_list<std::tuple<int, int,
 }
 
 // The layouts of small systems are read through the window's view and in the files' tests;
-// here, the largest system and the orders that overflow 16 bits.
+// here, the largest system (the order past it is refused below, with the view told).
 TEST(Grid, InMemoryLayoutOfTheLargestSystem)
 {
     SystemGrid g;
@@ -45,8 +45,6 @@ TEST(Grid, InMemoryLayoutOfTheLargestSystem)
     expectCells(g, {{16381, 32761, "a(16381,16381)"}, {16381, 32762, "*x(16381)="}, {16381, 32763, "b(16381)"},
                     {16381, 32765, "0"}, {0, 32765, "Solution"}, {12345, 1553, "a(12345,777)"}, {3, 4, "*x(2)+"}});
     EXPECT_FALSE(g.fileBackedLayout());
-    EXPECT_THROW(g.fill_data(16382), OverflowError);
-    EXPECT_THROW(g.fill_data(32767), OverflowError);
 }
 
 TEST(Grid, WrittenTextsAndCellsOutsideTheGrid)
@@ -94,6 +92,8 @@ TEST(Grid, ResizingAndClearing)
         EXPECT_EQ(rowTexts(g, r), Row(12, ""));
 }
 
+// The file-backed layout of orders 0 and 2 and its way back to the in-memory one are read in
+// Connect's and Paste's tests; here, the stale header it replaces and an X too short.
 TEST(Grid, FileBackedLayout)
 {
     SystemGrid g;
@@ -106,18 +106,8 @@ TEST(Grid, FileBackedLayout)
 
     g.setText(1, 0, "stale", ".");
     g.fill_x(3, {99.0f, 1.0f / 3.0f, -2.0f, 12345678.0f}, ".");
-    EXPECT_TRUE(g.fileBackedLayout());
-    EXPECT_EQ(g.rows(), 4);
     EXPECT_EQ(rowTexts(g, 0), (Row{"Solution", ""}));
     EXPECT_EQ(rowTexts(g, 1), (Row{"X(1)=", "0.3333333"}));
-    EXPECT_EQ(rowTexts(g, 2), (Row{"X(2)=", "-2"}));
-    EXPECT_EQ(rowTexts(g, 3), (Row{"X(3)=", "1.234568E+07"}));
-    g.fill_x(0, {0.0f}, ".");
-    EXPECT_EQ(g.rows(), 1);
-    EXPECT_EQ(rowTexts(g, 0), (Row{"Solution", ""}));
-    g.fill_data(2);
-    EXPECT_FALSE(g.fileBackedLayout());
-    EXPECT_EQ(rowTexts(g, 1), (Row{"", "a(1,1)", "*x(1)+", "a(1,2)", "*x(2)=", "b(1)", "", "0"}));
 }
 
 // Every cell of a row written in a random order, each write read back with the whole row; then
