@@ -71,6 +71,8 @@ struct Started {
         a->trigger();
         waitRun();
     }
+    // The same, the dialog choosing data/`file`.
+    void menu(const char* action, const QString& file) { user.files.push_back(dir.data(file)), menu(action); }
     // Esc as the next run starts, before its worker has done anything.
     void stopNextRun()
     {

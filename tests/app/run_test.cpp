@@ -22,8 +22,7 @@ void writeSlowSystem(TempProgramDir& dir)
 
 void load(Started& app, bool fileBacked)
 {
-    app.user.files.push_back(app.dir.file("data/slow.txt"));
-    app.menu(fileBacked ? "Connect" : "Open");
+    app.menu(fileBacked ? "Connect" : "Open", "slow.txt");
     app.type(Control::txtEps, "0");
     app.type(Control::txtEr, "");
 }
@@ -121,20 +120,16 @@ TEST(SolveRun, StoppedOpenChangesNothingStoppedConnectRefusesTheSolve)
         dir.write(QStringLiteral("data/two.txt"), "4 1 5\r\n1 3 4\r\n");
         dir.write(QStringLiteral("data/three.txt"), "2 0 0 2\r\n0 2 0 2\r\n0 0 2 2\r\n");
     });
-    const auto choose = [&app](const char* command, const char* file) {
-        app.user.files.push_back(app.dir.file(QStringLiteral("data/") + file));
-        app.menu(command);
-    };
     const auto seen = [&app] { return summary(app.w().form()) + " | " + shown(app.w().grid()); };
-    choose("Open", "two.txt");
+    app.menu("Open", "two.txt");
     app.click(Control::cmdIter);
     const std::string before = seen();
     app.stopNextRun();
-    choose("Open", "three.txt");
+    app.menu("Open", "three.txt");
     EXPECT_EQ(seen(), before);
-    choose("Connect", "two.txt");
+    app.menu("Connect", "two.txt");
     app.stopNextRun();
-    choose("Connect", "three.txt");
+    app.menu("Connect", "three.txt");
     EXPECT_TRUE(app.user.messages.empty());
     EXPECT_FALSE(QFileInfo::exists(app.dir.file(QStringLiteral("data.sle.packed"))));  // two.txt's copy went too
     app.click(Control::cmdSolution);

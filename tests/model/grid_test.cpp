@@ -47,28 +47,6 @@ TEST(Grid, InMemoryLayoutOfTheLargestSystem)
     EXPECT_FALSE(g.fileBackedLayout());
 }
 
-TEST(Grid, WrittenTextsAndCellsOutsideTheGrid)
-{
-    SystemGrid g;
-    g.fill_data(3);
-    const std::string withZero("a\0b", 3), huge(700000, 'y');
-    g.setText(1, 1, " 2.5E3 ", ".");
-    g.setText(3, 9, "", ".");  // written empty, not the placeholder
-    g.setText(0, 0, "Ü λ", ".");
-    g.setText(1, 3, withZero, ".");
-    g.setText(2, 5, huge, ".");
-    g.setText(2, 5, "short", ".");
-    g.setText(1, 5, huge, ".");
-    expectCells(g, {{1, 1, " 2.5E3 "}, {3, 9, ""}, {2, 5, "short"}, {2, 1, "a(2,1)"}});
-    EXPECT_EQ(g.cornerText(), "Ü λ");
-    EXPECT_EQ(g.text(1, 3), withZero);
-    EXPECT_EQ(g.text(1, 5), huge);
-    for (auto [r, c] : {std::pair{-1, 0}, {0, -1}, {4, 0}, {0, 10}, {32767, 1}}) {
-        EXPECT_THROW(g.text(r, c), SubscriptError) << r << "," << c;
-        EXPECT_THROW(g.setText(r, c, "1", "."), SubscriptError) << r << "," << c;
-    }
-}
-
 TEST(Grid, ResizingAndClearing)
 {
     SystemGrid g;
@@ -110,9 +88,11 @@ TEST(Grid, FileBackedLayout)
     EXPECT_EQ(rowTexts(g, 1), (Row{"X(1)=", "0.3333333"}));
 }
 
-// Every cell of a row written in a random order, each write read back with the whole row; then
-// every cell rewritten many times with texts of changing length, shorter (in place) or longer
-// (moved), and the whole grid read back.
+// Texts of every kind written over placeholders and read back: blanks kept, written empty (not
+// the placeholder), a NUL inside, a huge one, one rewritten short in place; then every cell of a
+// row written in a random order, each write read back with the whole row; then every cell
+// rewritten many times with texts of changing length, shorter (in place) or longer (moved), and
+// the whole grid read back. Cells outside the grid are subscript errors.
 TEST(Grid, WrittenTextsReadBackThroughRewritesInAnyOrder)
 {
     const int n = 40;
@@ -121,11 +101,27 @@ TEST(Grid, WrittenTextsReadBackThroughRewritesInAnyOrder)
     fresh.fill_data(n);
     std::mt19937 rng(7);
     std::map<std::pair<int, int>, std::string> written;
+    const auto expected = [&](int r, int c) { return written.count({r, c}) ? written[{r, c}] : fresh.text(r, c); };
+    const auto expectAll = [&] {
+        for (int r = 0; r <= n; ++r)
+            for (int c = 0; c < 2 * n + 4; ++c)
+                ASSERT_EQ(g.text(r, c), expected(r, c)) << r << "," << c;
+    };
+    const std::string huge(700000, 'y');
+    for (const auto& [r, c, t] : {std::tuple{1, 1, std::string(" 2.5E3 ")}, {3, 9, ""}, {0, 0, "Ü λ"}, {1, 3, std::string("a\0b", 3)},
+                                  {2, 5, huge}, {2, 5, "short"}, {1, 5, huge}})
+        g.setText(r, c, written[{r, c}] = t, ".");
+    EXPECT_EQ(g.cornerText(), "Ü λ");
+    expectAll();
+    for (auto [r, c] : {std::pair{-1, 0}, {0, -1}, {n + 1, 0}, {0, 2 * n + 4}, {32767, 1}}) {
+        EXPECT_THROW(g.text(r, c), SubscriptError) << r << "," << c;
+        EXPECT_THROW(g.setText(r, c, "1", "."), SubscriptError) << r << "," << c;
+    }
+
     const auto write = [&](int r, int c) {
         const std::string t = rng() % 3 ? FormatSingle(float(rng()), ".") : std::string(1 + rng() % 300, 'w');
         g.setText(r, c, written[{r, c}] = t, ".");
     };
-    const auto expected = [&](int r, int c) { return written.count({r, c}) ? written[{r, c}] : fresh.text(r, c); };
     std::vector<int> order(2 * n + 4);
     std::iota(order.begin(), order.end(), 0);
     std::shuffle(order.begin(), order.end(), rng);
@@ -138,9 +134,7 @@ TEST(Grid, WrittenTextsReadBackThroughRewritesInAnyOrder)
         for (int r = 1; r <= n; ++r)
             for (int c = round % 2; c < 2 * n + 4; c += 1 + int(rng() % 3))
                 write(r, c);
-    for (int r = 0; r <= n; ++r)
-        for (int c = 0; c < 2 * n + 4; ++c)
-            ASSERT_EQ(g.text(r, c), expected(r, c)) << r << "," << c;
+    expectAll();
 }
 
 // How the view sees the cells (row 0 and column 0 as headers) is checked through the window's
