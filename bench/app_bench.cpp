@@ -13,7 +13,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -22,8 +21,9 @@
 
 #include "app/frmMain.h"
 #include "common/bench_util.h"
-#include "common/headless_form.h"
-#include "common/system_files.h"
+#include "common/fake_form.h"
+#include "common/systems.h"
+#include "common/temp_dir.h"
 #include "model/numbers.h"
 #include "solver/solve.h"
 
@@ -31,37 +31,21 @@ namespace {
 
 using namespace quenta;
 
-// A system of order n whose accuracy falls steadily for many sweeps: uniform values in (-1, 1)
-// with `diagonal` added on the diagonal, in integer thousandths.
-void write_steady_system(const QString& path, int n, int diagonal)
-{
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> unit(-999, 999);
-    std::string text;
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n + 1; ++j)
-            text += std::to_string(unit(rng) + (i == j ? diagonal * 1000 : 0)) + ' ';
-        text += "\r\n";
-    }
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(text.data(), static_cast<qint64>(text.size()));
-}
-
 struct Window {
-    QTemporaryDir tmp;
-    bench::RecordingUser user{false};
+    testing::TempProgramDir tmp;
+    testing::ScriptedDialogs user{false};
     std::unique_ptr<frmMain> w;
 
     // Opens (in memory) or connects (file-backed) a written system of order n.
     Window(int n, bool fileBacked, int diagonal = 0)
     {
-        QDir().mkpath(tmp.path() + "/data");
-        const QString system = tmp.path() + "/data/big.txt";
-        if (diagonal > 0)
-            write_steady_system(system, n, diagonal);
-        else
-            bench::write_system(system, n);
+        const QString system = tmp.data("big.txt");
+        if (diagonal > 0) {  // uniform values in (-1, 1), the accuracy falling steadily for many sweeps
+            std::mt19937 rng(7);
+            testing::write_system(system, testing::random_system(rng, n, {.diagonal = float(diagonal)}));
+        } else {
+            testing::write_system(system, n, bench::sample_like());
+        }
         w = std::make_unique<frmMain>(ProgramDir(tmp.path()), &user);
         w->show();
         user.toOpen = system;
@@ -93,7 +77,8 @@ void BM_UiUpdateOverhead(benchmark::State& st)
     win.w->findChild<QAction*>("Chart")->trigger();  // the chart open, drawing both series
     WorkingState& s = win.w->state();
     win.setEps("0");
-    bench::QuietControls quiet;
+    testing::FakeControls quiet;
+    quiet.dropTexts = true;
     Form headless{s, win.w->grid(), quiet, win.user, win.w->programDir()};
     cmdIter_Click(headless);  // builds the arrays
     // The fastest of ten sweeps sets the count, so that a busy moment shortens no run below 2 s.
@@ -115,11 +100,9 @@ void BM_UiUpdateOverhead(benchmark::State& st)
 
     for (auto _ : st) {
         // Without updates: the same command on this thread, the grid announcing nothing until the end.
-        struct Eps : bench::QuietControls {
-            std::string eps;
-            std::string text(Control c) const override { return c == Control::txtEps ? eps : std::string(); }
-        } controls;
-        controls.eps = win.w->form().controls.text(Control::txtEps);
+        testing::FakeControls controls;
+        controls.setText(Control::txtEps, win.w->form().controls.text(Control::txtEps));
+        controls.dropTexts = true;
         Form plain{s, win.w->grid(), controls, win.user, win.w->programDir()};
         double live = 1e300, alone = 1e300;
         for (int rep = 0; rep < 5; ++rep) {
@@ -174,9 +157,9 @@ BENCHMARK(BM_StopLatency)->Iterations(1);
 // exposed, offscreen. The data folder is there, as on every start but the first. Best of 5.
 void BM_Startup(benchmark::State& st)
 {
-    QTemporaryDir tmp;
-    QDir().mkpath(tmp.path() + "/data");
-    bench::RecordingUser user(false);
+    testing::TempProgramDir tmp;
+    testing::emptyDataFolder(tmp);
+    testing::ScriptedDialogs user(false);
     double best = 1e300;
     for (auto _ : st)
         for (int rep = 0; rep < 5; ++rep) {
@@ -199,7 +182,7 @@ void BM_SaveUiStall(benchmark::State& st)
     // window shows that it has ended, at its worst over three Saves of new files.
     constexpr int Order = 4096;
     Window win(Order, false);
-    const QString system = win.tmp.path() + "/data/saved.txt", solution = win.tmp.path() + "/data/solutions/saved.txt";
+    const QString system = win.tmp.data("saved.txt"), solution = win.tmp.data("solutions/saved.txt");
     win.user.toSave = system;
     for (auto _ : st) {
         double worst = 0;

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <fcntl.h>
 #include <string>
@@ -12,8 +11,9 @@
 #include <vector>
 
 #include "common/bench_util.h"
-#include "common/headless_form.h"
-#include "common/system_files.h"
+#include "common/fake_form.h"
+#include "common/systems.h"
+#include "common/temp_dir.h"
 #include "scratch/connect.h"
 
 namespace {
@@ -39,16 +39,16 @@ void write_sequentially(const QString& path, std::int64_t bytes)
 
 void BM_Connect(benchmark::State& st)
 {
-    QTemporaryDir tmp;
-    QDir().mkpath(tmp.path() + "/data");
-    const QString system = tmp.path() + "/data/big.txt";
-    bench::write_system(system, Order);
+    testing::TempProgramDir tmp;
+    const QString system = tmp.data("big.txt");
+    testing::write_system(system, Order, bench::sample_like());
 
     WorkingState state;
     state.loadMessages();
     SystemGrid grid;
-    bench::QuietControls controls;
-    bench::RecordingUser user(false);
+    testing::FakeControls controls;
+    controls.dropTexts = true;
+    testing::ScriptedDialogs user(false);
     Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
 
     for (auto _ : st) {

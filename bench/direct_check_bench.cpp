@@ -2,11 +2,11 @@
 // in-memory sweep of the same system, and the memory it adds at N = 4096, its largest order.
 #include <benchmark/benchmark.h>
 
-#include <QTemporaryDir>
 #include <random>
 
 #include "common/bench_util.h"
-#include "common/headless_form.h"
+#include "common/fake_form.h"
+#include "common/temp_dir.h"
 #include "model/form.h"
 #include "model/numbers.h"
 #include "solver/direct_check.h"
@@ -17,29 +17,25 @@ namespace {
 
 using namespace quenta;
 
-// A window holding a random system of order n, typed into the grid: a dominant diagonal, X = 0.
+// A form holding a random system of order n, typed into the grid: a dominant diagonal, X = 0.
 struct Window {
-    explicit Window(int n) : form{s, grid, controls, user, ProgramDir{dir.path()}}
+    explicit Window(int n) : f(dir.path())
     {
         std::mt19937 rng(11);
         std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-        s.loadMessages();
+        WorkingState& s = f.state;
         s.N = static_cast<i16>(n);
         s.StorageMode = InMemory;
-        grid.fill_data(s.N);
+        f.grid.fill_data(s.N);
         for (int i = 1; i <= n; ++i) {
             for (int j = 1; j <= n; ++j)
-                grid.setText(i, aColumn(j), FormatSingle(unit(rng) + (i == j ? float(n) / 8 : 0.0f), "."), ".");
-            grid.setText(i, bColumn(s.N), FormatSingle(unit(rng) * 100, "."), ".");
-            grid.setText(i, xColumn(s.N), "0", ".");
+                f.grid.setText(i, aColumn(j), FormatSingle(unit(rng) + (i == j ? float(n) / 8 : 0.0f), "."), ".");
+            f.grid.setText(i, bColumn(s.N), FormatSingle(unit(rng) * 100, "."), ".");
+            f.grid.setText(i, xColumn(s.N), "0", ".");
         }
     }
-    QTemporaryDir dir;
-    WorkingState s;
-    SystemGrid grid;
-    bench::QuietControls controls;
-    bench::RecordingUser user;
-    Form form;
+    testing::TempProgramDir dir;
+    testing::FakeForm f;
 };
 
 void BM_DirectCheckTime(benchmark::State& state)
@@ -49,20 +45,20 @@ void BM_DirectCheckTime(benchmark::State& state)
     double checkMs = 0, sweepMs = 0;
     bool checked = false;
     for (auto _ : state) {
-        checkMs = bench::best_of_ms(2, [&] { checked = check_against_direct(w.form).has_value(); });
+        checkMs = bench::best_of_ms(2, [&] { checked = check_against_direct(w.f.form).has_value(); });
         // One sweep of the same system, set up as a run sets it up.
-        WorkingState& s = w.s;
+        WorkingState& s = w.f.state;
         s.A.allocate(n);
         allocate(s.B, n);
         allocate(s.X, n);
         allocate(s.R, n);
         allocate(s.ColNorm2, n);
-        load_grid(s, w.grid);
+        load_grid(s, w.f.grid);
         ERX(s, nullptr);
-        NormA(s, w.user);
-        sweepMs = bench::best_of_ms(3, [&] { Step(s, w.grid); });
+        NormA(s, w.f.user);
+        sweepMs = bench::best_of_ms(3, [&] { Step(s, w.f.grid); });
     }
-    if (!checked || !w.user.messages.empty()) {
+    if (!checked || !w.f.user.messages.empty()) {
         state.SkipWithError("the check was refused");
         return;
     }
@@ -80,7 +76,7 @@ void BM_DirectCheckMemory(benchmark::State& state)
     double added = 0;
     bool checked = false;
     for (auto _ : state) {
-        added = bench::added_anon_mb([&] { checked = check_against_direct(w.form).has_value(); });
+        added = bench::added_anon_mb([&] { checked = check_against_direct(w.f.form).has_value(); });
     }
     if (!checked) {
         state.SkipWithError("the check was refused");

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdint>
 #include <fcntl.h>
@@ -15,8 +14,9 @@
 #include <vector>
 
 #include "common/bench_util.h"
-#include "common/headless_form.h"
-#include "common/system_files.h"
+#include "common/fake_form.h"
+#include "common/systems.h"
+#include "common/temp_dir.h"
 #include "files/commands.h"
 #include "files/line.h"
 #include "files/system_file.h"
@@ -95,9 +95,9 @@ QString clipboard_text(const QString& path)
 void BM_OpenFirstLineOnly(benchmark::State& st)
 {
     constexpr int Numbers = 16382;
-    QTemporaryDir tmp;
-    QDir().mkpath(tmp.path() + "/data");
-    const QString path = tmp.path() + "/data/first_line.txt";
+    testing::TempProgramDir tmp;
+    testing::emptyDataFolder(tmp);
+    const QString path = tmp.data("first_line.txt");
     {
         std::string line;
         for (int k = 0; k < Numbers; ++k)
@@ -112,8 +112,9 @@ void BM_OpenFirstLineOnly(benchmark::State& st)
             WorkingState state;
             state.loadMessages();
             SystemGrid grid;
-            bench::QuietControls controls;
-            bench::RecordingUser user(true);
+            testing::FakeControls controls;
+            controls.dropTexts = true;
+            testing::ScriptedDialogs user(true);
             user.toOpen = path;
             Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
             Open_Click(form);
@@ -130,16 +131,16 @@ BENCHMARK(BM_OpenFirstLineOnly)->Iterations(1);
 
 void BM_OpenSave(benchmark::State& st)
 {
-    QTemporaryDir tmp;
-    QDir().mkpath(tmp.path() + "/data");
-    const QString system = tmp.path() + "/data/big.txt";
-    bench::write_system(system, Order);
+    testing::TempProgramDir tmp;
+    const QString system = tmp.data("big.txt");
+    testing::write_system(system, Order, bench::sample_like());
     const double fileMb = static_cast<double>(QFile(system).size()) / 1e6;
 
     WorkingState state;
     state.loadMessages();
-    bench::QuietControls controls;
-    bench::RecordingUser user(true);
+    testing::FakeControls controls;
+    controls.dropTexts = true;
+    testing::ScriptedDialogs user(true);
 
     for (auto _ : st) {
         // Open as the user meets it: a grid whose store has not held a system yet, against the
@@ -184,7 +185,7 @@ void BM_OpenSave(benchmark::State& st)
         const double split = bench::best_of_ms(Reps, [&] { bench::keep(split_only(system)); });
 
         const double storeMb = static_cast<double>(grid.storeBytes()) / 1e6;
-        const QString copy = tmp.path() + "/data/copy.txt";
+        const QString copy = tmp.data("copy.txt");
         const double save = bench::best_of_ms(3, [&] { save_file(form, copy); });
         if (QFile(copy).size() != QFile(system).size()) {
             st.SkipWithError("the saved system differs in size");

@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -26,8 +25,9 @@
 #include <unistd.h>
 
 #include "common/bench_util.h"
-#include "common/headless_form.h"
-#include "common/system_files.h"
+#include "common/fake_form.h"
+#include "common/systems.h"
+#include "common/temp_dir.h"
 #include "scratch/band.h"
 #include "scratch/connect.h"
 #include "scratch/packed_copy.h"
@@ -116,14 +116,14 @@ int run(const QString& work)
                      double(NeededBytes) / 1e9, qPrintable(work), freeBytes / 1e9);
         return 1;
     }
-    QTemporaryDir dir(work + QStringLiteral("/run-XXXXXX"));  // removed with all it holds
+    const testing::TempProgramDir dir(work);  // removed with all it holds
     if (!dir.isValid())
         throw std::runtime_error("cannot make a folder in " + work.toStdString());
-    QDir().mkpath(dir.filePath(QStringLiteral("data")));
-    const QString system = dir.filePath(QStringLiteral("data/large.txt"));
-    print("write_system_s", seconds([&] { quenta::bench::write_system(system, Order); }));
+    testing::emptyDataFolder(dir);
+    const QString system = dir.data(QStringLiteral("large.txt"));
+    print("write_system_s", seconds([&] { testing::write_system(system, Order, bench::sample_like()); }));
 
-    const QString reference = dir.filePath(QStringLiteral("reference.bin"));
+    const QString reference = dir.file(QStringLiteral("reference.bin"));
     settle();
     const double write = seconds([&] { write_direct(reference); });
     settle();
@@ -135,8 +135,9 @@ int run(const QString& work)
     WorkingState state;
     state.loadMessages();
     SystemGrid grid;
-    quenta::bench::QuietControls controls;
-    quenta::bench::RecordingUser user(false);
+    testing::FakeControls controls;
+    controls.dropTexts = true;
+    testing::ScriptedDialogs user(false);
     user.toOpen = system;
     Form form{state, grid, controls, user, ProgramDir{dir.path()}};
     const auto connect = [&] {

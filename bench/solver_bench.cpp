@@ -6,9 +6,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <atomic>
-#include <map>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -16,13 +14,14 @@
 #include <thread>
 
 #include "common/bench_util.h"
-#include "model/arith.h"
+#include "common/fake_form.h"
+#include "common/plain_method.h"
+#include "common/systems.h"
+#include "common/temp_dir.h"
 #include "model/form.h"
 #include "model/numbers.h"
-#include "scratch/packed_copy.h"
 #include "scratch/scratch_claim.h"
 #include "scratch/scratch_file.h"
-#include "scratch/scratch_writer.h"
 #include "solver/iteration.h"
 #include "solver/solve.h"
 
@@ -31,68 +30,17 @@ namespace {
 using namespace quenta;
 
 // A random system of order n that the sweeps do not overflow: a dominant diagonal, X = 0.
-void random_system(WorkingState& s, int n, unsigned seed)
+testing::System random_system(int n, unsigned seed)
 {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    s.N = static_cast<i16>(n);
-    s.StorageMode = static_cast<i16>(1);
-    s.A.allocate(n);
-    allocate(s.B, n);
-    allocate(s.X, n);
-    allocate(s.R, n);
-    allocate(s.ColNorm2, n);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i)
-            s.A(i, j) = unit(rng) + (i == j ? static_cast<float>(n) / 8 : 0.0f);
-    for (int i = 1; i <= n; ++i)
-        s.B[static_cast<std::size_t>(i)] = unit(rng) * 100;
+    return testing::random_system(rng, n, {.diagonal = static_cast<float>(n) / 8, .b = 100});
 }
 
-struct QuietDialogs : UserDialogs {
-    void message(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
-    std::optional<QString> openFile(const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFile(const QString&) override { return std::nullopt; }
-};
-
-struct MapControls : Controls {
-    std::map<Control, std::string> texts;
-    std::string text(Control c) const override
-    {
-        auto it = texts.find(c);
-        return it == texts.end() ? std::string() : it->second;
-    }
-    void setText(Control c, const std::string& t) override { texts[c] = t; }
-    bool isEnabled(Control) const override { return true; }
-    void setEnabled(Control, bool) override {}
-};
-
-// The plain form of one sweep: the accumulation loop, then the update loop with the er test,
-// over a column-major array; every operation checked as it happens.
+// The plain form of one sweep over the in-memory arrays: every operation checked as it happens.
 void plain_sweep(WorkingState& s, SystemGrid& grid)
 {
-    const int n = s.N;
-    float* R = s.R.data();
-    float* X = s.X.data();
-    const float* C = s.ColNorm2.data();
-    const int col = 2 * n + 3;
-    for (int i = 1; i <= n; ++i) {
-        const float* a = s.A.column(i);
-        float sum = 0;
-        for (int j = 1; j <= n; ++j)
-            sum = madd(R[j], a[j], sum);
-        sum = fdiv(-sum, C[i]);
-        X[i] = fadd(sum, X[i]);
-        float er = 0;
-        for (int j = 1; j <= n; ++j) {
-            R[j] = madd(sum, a[j], R[j]);
-            if (R[j] > er)
-                er = R[j];
-        }
-        s.er = er;
-        grid.setText(i, col, FormatSingle(X[i], "."), ".");
-    }
+    const Matrix& A = s.A;
+    plain::Step(s, [&A](int i, int j) { return A(i, j); }, grid, false);
 }
 
 bool same_bits(const std::vector<float>& a, const std::vector<float>& b)
@@ -121,36 +69,17 @@ private:
     std::thread thread_;
 };
 
-// The scratch file and its packed copy, row by row, through the writers Connect uses.
-void write_scratch(const QString& path, const QString& packedPath, const WorkingState& s)
-{
-    ScratchWriter w(path);
-    PackedWriter packed(packedPath);
-    const int n = s.N;
-    w.reserve(static_cast<std::int64_t>(n) * (n + 1));
-    packed.reserve(n);
-    std::vector<float> row(static_cast<std::size_t>(n) + 1);
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= n; ++j)
-            row[static_cast<std::size_t>(j - 1)] = s.A(i, j);
-        row[static_cast<std::size_t>(n)] = s.B[static_cast<std::size_t>(i)];
-        w.write(static_cast<std::int64_t>(n + 1) * (i - 1) + 1, row.data(), n + 1);
-        packed.add(row.data());
-    }
-    w.close();
-    packed.finish(*ScratchIdentity::of(path));
-}
-
 void BM_Sweep(benchmark::State& state)
 {
     const int n = 2048;
     WorkingState fast, plain;
-    random_system(fast, n, 1);
-    random_system(plain, n, 1);
+    const testing::System sys = random_system(n, 1);
+    testing::load_state(fast, sys, false);
+    testing::load_state(plain, sys, false);
     SystemGrid gridFast, gridPlain;
     gridFast.fill_data(fast.N);
     gridPlain.fill_data(plain.N);
-    QuietDialogs user;
+    testing::ScriptedDialogs user(false);
     ERX(fast, nullptr);
     NormA(fast, user);
     ERX(plain, nullptr);
@@ -183,25 +112,22 @@ BENCHMARK(BM_Sweep)->Iterations(1);
 void BM_FileSweep(benchmark::State& state)
 {
     const int n = 2048;
-    QTemporaryDir dir;
+    testing::TempProgramDir dir;
     const ProgramDir where(dir.path());
     const QString path = where.scratch();
     WorkingState mem, file, records, plain;
-    random_system(mem, n, 2);
-    random_system(file, n, 2);
-    random_system(records, n, 2);
-    random_system(plain, n, 2);
-    write_scratch(path, where.scratchPacked(), mem);
-    for (WorkingState* s : {&file, &records}) {
-        s->StorageMode = static_cast<i16>(2);
-        s->A.release();
+    {
+        const testing::System sys = random_system(n, 2);
+        for (WorkingState* s : {&mem, &file, &records, &plain})
+            testing::load_state(*s, sys, s == &file || s == &records);
+        testing::write_scratch(path, sys);
     }
     SystemGrid gridMem, gridFile, gridRecords, gridPlain;
     gridMem.fill_data(mem.N);
     gridPlain.fill_data(plain.N);
     gridFile.fill_x(file.N, file.X, ".");
     gridRecords.fill_x(records.N, records.X, ".");
-    QuietDialogs user;
+    testing::ScriptedDialogs user(false);
     Kernel kernel;
     SweepOptions options;
     options.kernel = &kernel;
@@ -274,12 +200,8 @@ BENCHMARK(BM_LoadGrid)->Iterations(1);
 void BM_FileSolveMemory(benchmark::State& state)
 {
     const int n = 4096;
-    QTemporaryDir dir;
-    {
-        WorkingState sys;
-        random_system(sys, n, 4);
-        write_scratch(ProgramDir(dir.path()).scratch(), ProgramDir(dir.path()).scratchPacked(), sys);
-    }  // the matrix is gone before the measurement starts
+    testing::TempProgramDir dir;
+    testing::write_scratch(ProgramDir(dir.path()).scratch(), random_system(n, 4));  // the matrix is gone before the measurement starts
     WorkingState s;
     s.loadMessages();
     s.N = static_cast<i16>(n);
@@ -290,16 +212,16 @@ void BM_FileSolveMemory(benchmark::State& state)
     allocate(s.X, n);
     SystemGrid grid;
     grid.fill_x(s.N, s.X, ".");
-    MapControls controls;
+    testing::FakeControls controls;
     controls.setText(Control::txtEps, "1E+30");  // one sweep
-    QuietDialogs user;
+    testing::ScriptedDialogs user(false);
     Form form{s, grid, controls, user, ProgramDir{dir.path()}};
 
     double added = 0;
     for (auto _ : state) {
         added = bench::added_anon_mb([&] { cmdSolution_Click(form); });
     }
-    QFile::remove(dir.filePath(QStringLiteral("data.sle")));
+    QFile::remove(dir.file(QStringLiteral("data.sle")));
     if (s.iter != 2 || controls.text(Control::txtTime).empty()) {
         state.SkipWithError("the file-backed solve did not finish its sweep");
         return;

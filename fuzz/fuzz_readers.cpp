@@ -23,7 +23,7 @@
 #include "model/numbers.h"
 #include "scratch/connect.h"
 #include "scratch/scratch_file.h"
-#include "common/headless_form.h"
+#include "common/fake_form.h"
 
 namespace {
 
@@ -90,8 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     state.loadMessages();
     state.separator = ".";
     SystemGrid grid;
-    bench::QuietControls controls;
-    bench::RecordingUser user(true);
+    testing::FakeControls controls;
+    controls.dropTexts = true;
+    testing::ScriptedDialogs user(true);
     Form form{state, grid, controls, user, dir};
 
     open_file(form, system);
@@ -108,6 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     before.push_back(grid.text(i, 2 * k - 1));
             const QString copy = dir.data() + "/copy.txt";
             check(save_file(form, copy));
+            for (const std::string& m : user.messages)  // the copy of an earlier input is replaced
+                check(m.rfind(state.msgReplace, 0) == 0);
+            user.messages.clear();
             SystemGrid again;
             Form other{state, again, controls, user, dir};
             const int n = state.N;

@@ -16,6 +16,7 @@
 
 #include "app/frmMain.h"
 #include "common/fake_form.h"
+#include "common/grid_dump.h"
 #include "common/temp_dir.h"
 #include "help/frmHelp.h"
 #include "help/help_commands.h"
@@ -23,19 +24,6 @@
 namespace quenta::testing {
 
 using Texts = std::vector<std::string>;
-
-// Scripted dialogs that also count the open and the save dialogs, and call onAsk as a question
-// is asked.
-struct RecordingDialogs : ScriptedDialogs {
-    std::optional<QString> openFile(const QString& folder) override { return ++opens, ScriptedDialogs::openFile(folder); }
-    std::optional<QString> saveFile(const QString& folder) override { return ++saves, ScriptedDialogs::saveFile(folder); }
-    bool askYesNo(const std::string& text) override { if (onAsk) onAsk(); return ScriptedDialogs::askYesNo(text); }
-    int opens = 0, saves = 0;
-    std::function<void()> onAsk;
-};
-
-// A program directory whose data folder exists and is empty: no samples are written, N is 0.
-inline void emptyDataFolder(TempProgramDir& dir) { QDir().mkpath(dir.file(QStringLiteral("data"))); }
 
 struct Started {
     // prepare runs on the empty program directory before the window is created.
@@ -83,6 +71,8 @@ struct Started {
         a->trigger();
         waitRun();
     }
+    // The same, the dialog choosing data/`file`.
+    void menu(const char* action, const QString& file) { user.files.push_back(dir.data(file)), menu(action); }
     // Esc as the next run starts, before its worker has done anything.
     void stopNextRun()
     {
@@ -123,7 +113,7 @@ struct Started {
     void acceptB(int i, const QString& value) { spinTo(2, i), type(Control::txtB, value), click(Control::cmdB); }
 
     TempProgramDir dir;
-    RecordingDialogs user;
+    ScriptedDialogs user;
     std::unique_ptr<frmMain> window;
 };
 

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QThread>
 
-#include "model/numbers.h"
 #include "scratch/connect.h"
 #include "app_fixture.h"
 
@@ -54,8 +53,7 @@ TEST(EndToEnd, TypeSolveContinueChangeAndSave)
     EXPECT_EQ(app.text(Control::txtEr), "0.03125");
     EXPECT_EQ(app.solution(), (Texts{"1.03125", "0.96875"}));
     EXPECT_EQ(app.state().iter, 2);
-    app.user.files.push_back(app.dir.file("data/sys.txt"));
-    app.menu("Save");
+    app.menu("Save", "sys.txt");
     EXPECT_EQ(app.dir.read("data/sys.txt"), "2 1 3 \r\n0 1 1 \r\n");
     EXPECT_EQ(app.dir.read("data/solutions/sys.txt"), "1.03125 0.96875 \r\n");
     EXPECT_TRUE(app.user.messages.empty());
@@ -67,9 +65,8 @@ TEST(EndToEnd, TypeSolveContinueChangeAndSave)
     Texts seen;
     app.user.onAsk = [&] { seen.push_back((QThread::currentThread() == app.w().thread() ? "" : "worker ") + app.dir.read("data/sys.txt")); };
     for (bool yesToSystem : {true, false}) {
-        app.user.files.push_back(app.dir.file("data/sys.txt"));
         app.user.yesNoAnswers = {yesToSystem, !yesToSystem};
-        app.menu("Save");
+        app.menu("Save", "sys.txt");
         EXPECT_EQ(app.text(Control::sbrStatus), yesToSystem ? "Done: sys.txt saved, solutions/sys.txt kept as it was"
                                                             : "Done: sys.txt kept as it was, solutions/sys.txt saved");
     }
@@ -77,8 +74,7 @@ TEST(EndToEnd, TypeSolveContinueChangeAndSave)
     EXPECT_EQ(seen, (Texts{older, newer, newer, newer}));
     // Esc as it starts: the file being written is not written, nor is its temporary file left.
     app.stopNextRun();
-    app.user.files.push_back(app.dir.file("data/other.txt"));
-    app.menu("Save");
+    app.menu("Save", "other.txt");
     EXPECT_EQ(QDir(app.dir.file("data")).entryList({"other*"}), QStringList());
     EXPECT_EQ(app.text(Control::sbrStatus), "Stopped: other.txt not saved");
     app.user.messages.clear();
@@ -100,10 +96,8 @@ TEST(EndToEnd, OpenAndConnectSolveAlikeAndSaveWithoutADialog)
     Started memory;
     Started file(emptyDataFolder);
     file.dir.write("data/sample2.txt", memory.dir.read("data/sample2.txt"));
-    memory.user.files.push_back(memory.dir.file("data/sample2.txt"));
-    memory.menu("Open");
-    file.user.files.push_back(file.dir.file("data/sample2.txt"));
-    file.menu("Connect");
+    memory.menu("Open", "sample2.txt");
+    file.menu("Connect", "sample2.txt");
     EXPECT_EQ(memory.text(Control::sbrStatus) + " " + file.text(Control::sbrStatus),
               "Done: opened sample2.txt, N = 16 Done: connected sample2.txt, N = 16");
     EXPECT_EQ(file.state().StorageMode, std::optional<i16>(2));

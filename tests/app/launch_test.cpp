@@ -6,7 +6,6 @@
 #include <QSettings>
 
 #include "app/command_line.h"
-#include "app/recent_files.h"
 #include "app_fixture.h"
 
 using namespace quenta;

@@ -5,6 +5,7 @@
 
 #include "app/frmChart.h"
 #include "app_fixture.h"
+#include "common/systems.h"
 #include "model/numbers.h"
 
 using namespace quenta;
@@ -15,20 +16,13 @@ namespace {
 // Nearly equal rows: the method needs many sweeps, and a sweep has several progress points.
 void writeSlowSystem(TempProgramDir& dir)
 {
-    std::string text;
-    for (int i = 1; i <= 640; ++i) {
-        for (int j = 1; j <= 640; ++j)
-            text += std::to_string(100 + i * j % 7) + ' ';
-        text += std::to_string(i % 10) + "\r\n";
-    }
     emptyDataFolder(dir);
-    dir.write(QStringLiteral("data/slow.txt"), text);
+    write_system(dir.data("slow.txt"), 640, [](int i, int j) { return j <= 640 ? 100 + i * j % 7 : i % 10; });
 }
 
 void load(Started& app, bool fileBacked)
 {
-    app.user.files.push_back(app.dir.file("data/slow.txt"));
-    app.menu(fileBacked ? "Connect" : "Open");
+    app.menu(fileBacked ? "Connect" : "Open", "slow.txt");
     app.type(Control::txtEps, "0");
     app.type(Control::txtEr, "");
 }
@@ -126,29 +120,16 @@ TEST(SolveRun, StoppedOpenChangesNothingStoppedConnectRefusesTheSolve)
         dir.write(QStringLiteral("data/two.txt"), "4 1 5\r\n1 3 4\r\n");
         dir.write(QStringLiteral("data/three.txt"), "2 0 0 2\r\n0 2 0 2\r\n0 0 2 2\r\n");
     });
-    const auto choose = [&app](const char* command, const char* file) {
-        app.user.files.push_back(app.dir.file(QStringLiteral("data/") + file));
-        app.menu(command);
-    };
-    const auto seen = [&app] {
-        Texts t = {std::to_string(app.state().N), std::to_string(app.state().iter), app.state().CD_FileName.toStdString(),
-                   app.text(Control::txtN), app.text(Control::txtEps)};
-        for (int r = 0; r < app.w().grid().rows(); ++r)
-            for (int c = 0; c < app.w().grid().cols(); ++c)
-                t.push_back(app.shown(r, c));
-        for (float x : app.state().X)
-            t.push_back(FormatSingle(x, "."));
-        return t;
-    };
-    choose("Open", "two.txt");
+    const auto seen = [&app] { return summary(app.w().form()) + " | " + shown(app.w().grid()); };
+    app.menu("Open", "two.txt");
     app.click(Control::cmdIter);
-    const Texts before = seen();
+    const std::string before = seen();
     app.stopNextRun();
-    choose("Open", "three.txt");
+    app.menu("Open", "three.txt");
     EXPECT_EQ(seen(), before);
-    choose("Connect", "two.txt");
+    app.menu("Connect", "two.txt");
     app.stopNextRun();
-    choose("Connect", "three.txt");
+    app.menu("Connect", "three.txt");
     EXPECT_TRUE(app.user.messages.empty());
     EXPECT_FALSE(QFileInfo::exists(app.dir.file(QStringLiteral("data.sle.packed"))));  // two.txt's copy went too
     app.click(Control::cmdSolution);

@@ -15,25 +15,29 @@ FakeControls::FakeControls()
 bool ScriptedDialogs::askYesNo(const std::string& text)
 {
     messages.push_back(text);
+    if (onAsk)
+        onAsk();
     if (yesNoAnswers.empty()) {
-        ADD_FAILURE() << "unexpected question: " << text;
-        return false;
+        if (!answer)
+            ADD_FAILURE() << "unexpected question: " << text;
+        return answer.value_or(false);
     }
-    const bool answer = yesNoAnswers.front();
+    const bool given = yesNoAnswers.front();
     yesNoAnswers.pop_front();
-    return answer;
+    return given;
 }
 
-std::optional<QString> ScriptedDialogs::file(const QString& folder)
+std::optional<QString> ScriptedDialogs::file(const QString& folder, const std::optional<QString>& unscripted)
 {
     dialogFolders.push_back(folder);
     if (files.empty()) {
-        ADD_FAILURE() << "unexpected file dialog";
-        return std::nullopt;
+        if (!answer)
+            ADD_FAILURE() << "unexpected file dialog";
+        return unscripted;
     }
-    auto answer = files.front();
+    auto given = files.front();
     files.pop_front();
-    return answer;
+    return given;
 }
 
 FakeForm::FakeForm(const ProgramDir& dir)

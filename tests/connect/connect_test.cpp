@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/size_limit.h"
+#include "common/systems.h"
 #include "files/commands.h"
 #include "files/files_env.h"
 #include "files/text_writer.h"
@@ -21,23 +22,9 @@ using testing::Msg;
 constexpr Msg Format = &WorkingState::msgFormat, Bad = &WorkingState::msgBadFile;
 
 struct Env : testing::FilesEnv {
-    void connect(const std::string& bytes, const QString& name = "sys.txt")
-    {
-        dir.write("data/" + name, bytes);
-        user.files.push_back(data(name));
-        Connect_Click(form);
-    }
+    void connect(const std::string& bytes, const QString& name = "sys.txt") { load(Connect_Click, name, bytes); }
     std::string scratch() const { return dir.read("data.sle"); }
 };
-
-// The records 1, 2, ... of `values`: the float's four little-endian bytes, then 124 zero bytes.
-std::string records(const std::vector<float>& values)
-{
-    std::string out(values.size() * 128, '\0');
-    for (std::size_t r = 0; r < values.size(); ++r)
-        std::memcpy(out.data() + 128 * r, &values[r], 4);  // the build machine is little-endian
-    return out;
-}
 
 // Every file is connected into a fresh program directory with iter = 6. A complete system comes
 // with a packed copy that matches it; a failure leaves none. A failure reports
@@ -71,11 +58,11 @@ TEST(Connect, RecordsModeAndMessagesForEachFile)
         e.state.iter = 6;
         e.connect(c.text);
         EXPECT_EQ(e.user.messages, e.msgs(c.msgs)) << c.text;
-        EXPECT_EQ(e.summary() + " | " + e.shown(), c.window) << c.text;
+        EXPECT_EQ(e.window(), c.window) << c.text;
         EXPECT_EQ(e.text(Control::sbrStatus).substr(0, 4), c.msgs.empty() ? "Done" : "Fail") << c.text;
         EXPECT_TRUE(e.dialogInDataFolder());
         EXPECT_TRUE(QFileInfo::exists(e.dir.file("data.sle")));
-        EXPECT_EQ(e.scratch(), records(c.records)) << c.text;
+        EXPECT_EQ(e.scratch(), testing::records(c.records)) << c.text;
         ScratchReader scratch(e.dir.file("data.sle"), e.form.dir.scratchPacked());
         EXPECT_EQ(scratch.packed(e.state.N) != nullptr, c.msgs.empty()) << c.text;
         EXPECT_EQ(QFileInfo::exists(e.form.dir.scratchPacked()), c.msgs.empty()) << c.text;
@@ -133,25 +120,24 @@ TEST(Connect, CancelledOrUnreadableWritesNothing)
 TEST(Connect, AfterAFailureAndALargerSystem)
 {
     Env e;
-    std::string big;  // a(i,j) = 100i + j, b(i) = 100i + 11
-    for (int k = 0; k < 110; ++k)
-        big += std::to_string(100 * (k / 11 + 1) + k % 11 + 1) + (k % 11 == 10 ? " \r\n" : " ");
-    e.connect(big, "big.txt");
+    testing::write_system(e.data("big.txt"), 10, [](int i, int j) { return 100 * i + j; });
+    e.user.files.push_back(e.data("big.txt"));
+    Connect_Click(e.form);
     ASSERT_EQ(e.scratch().size(), 110u * 128);
     e.dir.write("data/solutions/bad.txt", "0.5 0.25 \r\n");
     e.connect("1 2 3\r\nbad 5 6\r\n", "bad.txt");
-    const std::string failed = e.summary() + " | " + e.shown();
+    const std::string failed = e.window();
     cmdSolution_Click(e.form);
     cmdIter_Click(e.form);
     Save_Click(e.form);
     EXPECT_EQ(e.user.messages, e.msgs({Format, Bad, Bad, Bad}));
-    EXPECT_EQ(e.summary() + " | " + e.shown(), failed);
+    EXPECT_EQ(e.window(), failed);
     EXPECT_EQ(e.dir.read("data/solutions/bad.txt"), "0.5 0.25 \r\n");
     e.connect("7 8 9\r\n10 11 12\r\n", "good.txt");
     EXPECT_EQ(e.user.messages.size(), 4u);
     EXPECT_EQ(e.scratch().size(), 110u * 128);
-    EXPECT_EQ(e.scratch().substr(0, 12 * 128), records({7, 8, 9, 10, 11, 12, 107, 108, 109, 110, 111, 201}));
-    EXPECT_EQ(e.summary() + " | " + e.shown(),
+    EXPECT_EQ(e.scratch().substr(0, 12 * 128), testing::records({7, 8, 9, 10, 11, 12, 107, 108, 109, 110, 111, 201}));
+    EXPECT_EQ(e.window(),
               "N=2 iter=1 mode=2 txtN=2 eps=0.2 on=SI X=[0,0,0] R=[0,0,0] C=[0,0,0] file=good.txt | Solution X(1)=0 X(2)=0");
     cmdIter_Click(e.form);
     EXPECT_EQ(e.user.messages.size(), 4u);
@@ -170,10 +156,10 @@ TEST(ScratchOwner, AConnectWaitsForTheOwnerToLetGo)
     while (!other.canReadLine())
         ASSERT_TRUE(other.waitForReadyRead(30000)) << other.readAllStandardError().toStdString();
     ASSERT_EQ(other.readLine().toStdString(), "connected N=3\n");
-    const std::string before = e.summary() + " | " + e.shown(), held = e.scratch();
+    const std::string before = e.window(), held = e.scratch();
     e.connect("1 2 3\r\n4 5 6\r\n", "a.txt");
     EXPECT_EQ(e.user.messages, std::vector<std::string>{messages::scratchInUse(e.form.dir.scratch())});
-    EXPECT_EQ(e.summary() + " | " + e.shown() + e.scratch(), before + held);
+    EXPECT_EQ(e.window() + e.scratch(), before + held);
     other.closeWriteChannel();
     ASSERT_TRUE(other.waitForFinished(30000));
     EXPECT_EQ(other.readAll().toStdString(), "") << "the other window was told something";
@@ -206,13 +192,10 @@ TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
     struct Case { int n; bool existing; rlim_t limit; };
     for (const auto& [n, existing, limit] : {Case{40, false, 512}, Case{2, false, 512}, Case{40, true, 512},
                                              Case{40, true, 16384}, Case{46, true, 16384}}) {
-        std::string text;
-        for (int k = 0; k < n * (n + 1); ++k)
-            text += std::to_string(k % 7) + (k % (n + 1) == n ? "\r\n" : " ");
         Env e;
         if (existing)
             e.dir.write("data.sle", std::string(1 << 20, 'x'));
-        e.dir.write("data/sys.txt", text);
+        testing::write_system(e.data("sys.txt"), n, [n](int i, int j) { return ((i - 1) * (n + 1) + j - 1) % 7; });
         e.user.files = {e.data("sys.txt")};
         e.state.iter = 6;
         const std::string got = testing::with_file_size_limit(limit, [&e] {
@@ -230,20 +213,15 @@ TEST(Connect, ADiskThatFillsEmptiesTheScratchFile)
     }
 }
 
-// Save after Connect writes the approximation shown in column 1 under the connected file's
-// name; the next Connect of that file starts from it (a short one is read as by Open).
+// A Connect starts from the approximation saved under the file's name (which Save writes in the
+// file-backed mode, see Save's tests).
 TEST(Connect, StartsFromTheSavedApproximation)
 {
     Env e;
+    e.dir.write("data/solutions/sub/sys.txt", "0.75 -1.5 \r\n");
     e.connect("1 2 3\r\n4 5 6\r\n", "sub/sys.txt");
-    e.grid.setText(1, 1, "0.75", e.state.separator);
-    e.grid.setText(2, 1, "-1.5", e.state.separator);
-    Save_Click(e.form);
-    EXPECT_EQ(e.dir.read("data/solutions/sub/sys.txt"), "0.75 -1.5 \r\n");
-    e.user.files = {e.data("sub/sys.txt")};
-    Connect_Click(e.form);
     EXPECT_TRUE(e.user.messages.empty());
-    EXPECT_EQ(e.summary() + " | " + e.shown(),
+    EXPECT_EQ(e.window(),
               "N=2 iter=1 mode=2 txtN=2 eps=0.2 on=SI X=[0,0.75,-1.5] R=[0,0,0] C=[0,0,0] file=sub/sys.txt | Solution X(1)=0.75 X(2)=-1.5");
 }
 

@@ -47,27 +47,23 @@ TEST(GetRow, SplitsOnRunsOfSpacesOnlyIntoAReusedList)
 }
 
 // The lines of a UTF-16 text read through a buffer of `buffer` bytes.
-V lines_of(const QString& text, std::size_t buffer)
+V lines_of(LineReader&& reader)
 {
-    LineReader reader(LineReader::Utf16Text{text}, buffer);
-    V out;
-    std::string_view line;
-    while (reader.next(line))
-        out.emplace_back(line);
-    return out;
-}
-
-V lines_of(const std::string& bytes)
-{
-    testing::TempProgramDir dir;
-    dir.write("f.txt", bytes);
-    LineReader reader(dir.file("f.txt"));
     V out;
     std::string_view line;
     while (reader.next(line))
         out.emplace_back(line);
     EXPECT_FALSE(reader.next(line));  // stays at the end
     return out;
+}
+
+V lines_of(const QString& text, std::size_t buffer) { return lines_of(LineReader(LineReader::Utf16Text{text}, buffer)); }
+
+V lines_of(const std::string& bytes)
+{
+    testing::TempProgramDir dir;
+    dir.write("f.txt", bytes);
+    return lines_of(LineReader(dir.file("f.txt")));
 }
 
 // One character at a time: a line ends at CR LF, a lone CR or a lone LF; the last needs no end.

@@ -14,7 +14,7 @@ using testing::FilesEnv;
 using Rows = std::vector<std::vector<std::string>>;
 
 // The window as summary() tells it, without the file the dialog remembers (a paste has none).
-std::string window(const FilesEnv& e)
+std::string withoutFile(const FilesEnv& e)
 {
     const std::string s = e.summary();
     return s.substr(0, s.find(" file="));
@@ -51,15 +51,13 @@ TEST(PasteSystem, EachSeparatorStyleGivesWhatOpenGives)
         text += c.after;
         FilesEnv opened, pasted;
         opened.state.separator = pasted.state.separator = c.separator;
-        opened.dir.write("data/s.txt", file);
-        opened.user.files = {opened.data("s.txt")};
-        Open_Click(opened.form);
+        opened.load(Open_Click, "s.txt", file);
         pasted.state.StorageMode = FileBacked;
         pasted.state.scratch = ScratchClaim::take(pasted.form.dir.scratchLock());
         pasted.grid.fill_x(1, {0, 7}, ".");
         PasteSystem_Load(pasted.form, QString::fromStdString(text));
         EXPECT_EQ(pasted.shown(), opened.shown()) << text;
-        EXPECT_EQ(window(pasted), window(opened)) << text;
+        EXPECT_EQ(withoutFile(pasted), withoutFile(opened)) << text;
         EXPECT_FALSE(pasted.state.connected());
         EXPECT_TRUE(opened.user.messages.empty() && pasted.user.messages.empty()) << text;
     }
@@ -82,20 +80,11 @@ TEST(PasteSystem, ABadPasteChangesNothing)
     for (const Case& c : cases) {
         FilesEnv e;
         e.state.separator = c.separator;
-        e.dir.write("data/s.txt", "1 2\r\n");
-        e.user.files = {e.data("s.txt")};
-        Open_Click(e.form);
+        e.load(Open_Click, "s.txt", "1 2\r\n");
         e.state.iter = 3;
-        const auto everything = [&e] {
-            std::string s = e.summary();
-            for (int r = 0; r < e.grid.rows(); ++r)
-                for (int k = 0; k < e.grid.cols(); ++k)
-                    s += "|" + e.grid.text(r, k);
-            return s;
-        };
-        const std::string before = everything();
+        const std::string before = e.window();
         PasteSystem_Load(e.form, QString::fromStdString(c.text));
-        EXPECT_EQ(everything(), before) << c.text;
+        EXPECT_EQ(e.window(), before) << c.text;
         ASSERT_EQ(e.user.messages.size(), 1u) << c.text;
         EXPECT_NE(e.user.messages[0].find(" line " + std::to_string(c.line) + " "), std::string::npos) << e.user.messages[0];
     }
@@ -107,9 +96,7 @@ TEST(PasteSystem, ABadPasteChangesNothing)
 TEST(PasteSystem, CopySystemThenPasteGivesTheSameSystem)
 {
     FilesEnv from, to;
-    from.dir.write("data/s.txt", "2 1 3 -4 \r\n1 3 5 6 \r\n0.5 7 8 9 \r\n");
-    from.user.files = {from.data("s.txt")};
-    Open_Click(from.form);
+    from.load(Open_Click, "s.txt", "2 1 3 -4 \r\n1 3 5 6 \r\n0.5 7 8 9 \r\n");
     from.ff.controls.setText(Control::txtA, " 2.5E3 ");
     cmdA_Click(from.form);
     const std::optional<std::string> system = CopySystem_Click(from.form);

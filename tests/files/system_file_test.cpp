@@ -40,7 +40,6 @@ TEST(OpenFile, AwkwardInputsLeaveTheGridAndNAsShown)
         {wide + "\r\n", {}, 2, before, {Bad}},
         {repeat("1 ", 16383) + "\r\n", {}, 16382, "", {Bad}},  // 2N+4 leaves 16 bits
         {"", {}, 2, "3x8: 9 9 9; 9 9 9 | 0 0", {}},  // only the solution column is filled again
-        {{}, {}, 2, before, {&WorkingState::msgNoFile}},
         {std::string("\x00\x01\xff \x80" "abc\t\x7f\n\x02 \x03 \x04\r\xfe\xfe\xfe", 20), {}, 1,
          std::string("2x6: \x00\x01\xff \x80" "abc\t\x7f | 0", 19), {}},
         // Solution files

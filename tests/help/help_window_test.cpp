@@ -40,7 +40,6 @@ TEST(HelpCommands, OneWindowReusedItsHistoryAndANewOneAfterClosing)
     ASSERT_FALSE(w.isNull());
     EXPECT_EQ(warnings, 0);
     EXPECT_EQ(topLevels([](QWidget* m) { return qobject_cast<QMessageBox*>(m) != nullptr; }), 0);
-    EXPECT_EQ(w->windowTitle(), "About");
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     w->showMinimized();
     UserGuide_Click(dir.path() + "/");  // a program directory with a trailing separator
@@ -62,7 +61,6 @@ TEST(HelpCommands, OneWindowReusedItsHistoryAndANewOneAfterClosing)
     GetPaid_Click(dir.path());  // a new window with an empty history
     frmHelp* paid = currentHelpWindow();
     ASSERT_NE(paid, nullptr);
-    EXPECT_EQ(paid->windowTitle(), "Get Paid");
     QTest::mouseClick(paid->cmdBack, Qt::LeftButton);
     EXPECT_TRUE(showsPage(paid, "ap_agreement"));
     paid->close();

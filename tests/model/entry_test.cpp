@@ -2,21 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "common/fake_form.h"
+#include "common/grid_dump.h"
 #include "common/temp_dir.h"
 #include "model/entry.h"
 #include "model/numbers.h"
 
 namespace quenta {
 namespace {
-
-std::vector<std::string> cellsOf(const SystemGrid& g)
-{
-    std::vector<std::string> out;
-    for (int r = 0; r < g.rows(); ++r)
-        for (int c = 0; c < g.cols(); ++c)
-            out.push_back(g.text(r, c));
-    return out;
-}
 
 const Control entryButtons[] = {Control::cmdA, Control::cmdB, Control::cmdSolution, Control::cmdIter};
 
@@ -33,7 +25,7 @@ protected:
         set(Control::txtIndex2, FormatInteger(i)); set(Control::txtB, text); cmdB_Click(f.form);
     }
     void set(Control c, const std::string& text) { f.controls.setText(c, text); }
-    std::vector<std::string> cells() const { return cellsOf(f.grid); }
+    std::string cells() const { return testing::shown(f.grid); }
     std::vector<std::string> formatMessages(std::size_t k) const { return std::vector(k, f.state.msgFormat); }
     // Every refusal shows msgFormat once and leaves the grid as it was.
     template <class Action> void expectRefused(Action action, const std::string& what)
@@ -49,7 +41,7 @@ protected:
     testing::FakeForm f{dir.path()};
 };
 
-TEST_F(Entry, AcceptNLaysOutTheSystemAndTouchesNothingElse)
+TEST_F(Entry, AcceptNLaysOutTheSystemOrChangesOnlyTheStorageMode)
 {
     f.state.iter = 7;
     set(Control::txtEps, "0.25");
@@ -73,15 +65,11 @@ TEST_F(Entry, AcceptNLaysOutTheSystemAndTouchesNothingElse)
     acceptN("3");
     SystemGrid fresh;
     fresh.fill_data(3);
-    EXPECT_EQ(cells(), cellsOf(fresh));
-}
-
-TEST_F(Entry, AcceptNFailureChangesOnlyTheStorageMode)
-{
-    acceptN("3");
+    EXPECT_EQ(cells(), testing::shown(fresh));
+    // A refused N changes only the storage mode.
     acceptA(2, 2, "7");
     f.state.iter = 5;
-    for (const char* text : {"abc", "", "40000", "-1", "16382", "32767", "inf", "2,5"}) {
+    for (const char* text : {"abc", "", "40000", "-1", "16382", "inf", "2,5"}) {
         f.state.StorageMode = i16{2};
         expectRefused([&] { acceptN(text); }, text);
         EXPECT_EQ(*f.state.StorageMode, 1);

@@ -56,7 +56,7 @@ TEST(MultiplyAdd, DoubleProductPlusAddendNotAFusedFloatOperationAndNoFlushToZero
 TEST(Sweep, ArraysThatDoNotCoverTheSystemAreSubscriptErrorsAtTheFirstMissingElement)
 {
     WorkingState s;
-    reference::load_state(s, System{2, {1, 1, 0, 1}, {3, 1}, {0, 0}}, false);
+    testing::load_state(s, System{2, {1, 1, 0, 1}, {3, 1}, {0, 0}}, false);
     SystemGrid grid;
     grid.fill_data(s.N);
     s.R = {0, -3, -1};
@@ -69,27 +69,13 @@ enum Flavour { Plain, WideColumns, WideRows, ZeroColumn, Tiny, HugeStart, Flavou
 
 System random_system(std::mt19937& rng, int n, int flavour)
 {
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    const auto scales = [&](bool wide) {
-        std::vector<float> v(std::size_t(n), 1.0f);
-        for (float& c : v)
-            c = wide ? std::pow(10.0f, float(rng() % 22)) : 1.0f;
-        return v;
-    };
-    const std::vector<float> col = scales(flavour == WideColumns), row = scales(flavour == WideRows);
-    const int zero = flavour == ZeroColumn ? int(rng() % unsigned(n)) : -1;
-    System sys;
-    sys.n = n;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            const float v = unit(rng) * col[std::size_t(j)] * row[std::size_t(i)] * (flavour == Tiny ? 1e-20f : 1.0f);
-            sys.a.push_back(j == zero ? 0.0f : i == j && flavour == Plain ? v + 4.0f : v);
-        }
-    for (int i = 0; i < n; ++i) {
-        sys.b.push_back(unit(rng) * (flavour == Tiny ? 1e-30f : 10.0f));
-        sys.x.push_back(flavour == HugeStart ? unit(rng) * 1e37f : 0.0f);
-    }
-    return sys;
+    testing::Shape shape{.diagonal = flavour == Plain ? 4.0f : 0.0f, .b = 10};
+    shape.wideColumns = flavour == WideColumns, shape.wideRows = flavour == WideRows, shape.zeroColumn = flavour == ZeroColumn;
+    if (flavour == Tiny)
+        shape.scale = 1e-20f, shape.b = 1e-30f;
+    if (flavour == HugeStart)
+        shape.start = 1e37f;
+    return testing::random_system(rng, n, shape);
 }
 
 // The numbers and the failure, without the texts that differ between the two layouts.

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "reference.h"
+#include "scratch/packed_copy.h"
 #include "solver/direct_check.h"
 #include "solver/solve.h"
 
@@ -22,10 +23,10 @@ const System triangular{2, {1, 1, 0, 1}, {3, 1}, {0, 0}};
 // only when not 0), or what Connect leaves (the scratch file, X, the file-backed layout).
 void enter(FakeForm& f, const TempProgramDir& dir, const System& sys, bool file, long long keep = -1)
 {
-    reference::load_state(f.state, sys, file);
+    testing::load_state(f.state, sys, file);
     f.state.iter = 1;
     if (file) {
-        reference::write_scratch(dir.file("data.sle"), sys, keep);
+        testing::write_scratch(dir.file("data.sle"), sys, keep);
         reference::claim_scratch(f.state, dir.path());
         return f.grid.fill_x(f.state.N, f.state.X, ".");
     }
@@ -311,11 +312,27 @@ TEST_P(SolveCommands, TheResidualsSizeInDoubleAndTheNegativeComponents)
     EXPECT_NEAR(largest, 0.84, 0.01);
 }
 
-// The check against a direct solve, in both modes: no error for the exact solution and the
+// The check against a direct solve, in both modes: refusals; no error for the exact solution and the
 // right one for another X; a singular matrix is named as such. It changes nothing the next click
 // uses: the grid, the arrays, er and iter are as they were.
 TEST_P(SolveCommands, CheckAgainstADirectSolve)
 {
+    // Refused, with a message and nothing done, without a system, above N = 4096, with a cell that
+    // is not a number, and with a scratch file that is not the connected one.
+    const std::function<void()> refusals[] = {
+        [] {},
+        [&] { f.state.StorageMode = InMemory, f.state.N = MaxDirectOrder + 1; },
+        [&] { f.state.N = 1, f.grid.fill_data(1); },
+        [&] { f.state.StorageMode = FileBacked; },
+    };
+    for (const auto& prepare : refusals) {
+        prepare();
+        f.user.messages.clear();
+        EXPECT_FALSE(check_against_direct(form));
+        EXPECT_EQ(f.user.messages.size(), 1u);
+    }
+    EXPECT_EQ(f.user.messages.back(), f.state.msgBadFile);
+    f.user.messages.clear();
     setUp(System{3, {2, 1, 0, 1, 3, 1, 0, 1, 4}, {0, -2, 10}, {1, -2, 3}});  // x* = (1, -2, 3)
     std::optional<DirectCheck> c = check_against_direct(form);
     ASSERT_TRUE(c);
@@ -351,7 +368,7 @@ TEST(PackedCopy, ACopyThatDoesNotMatchFallsBackToTheRecords)
         FakeForm f(dir.path());
         enter(f, dir, sys, file);
         if (file) {
-            reference::write_packed(dir.file("data.sle"), b);  // vouches for data.sle, holds b
+            testing::write_packed(dir.file("data.sle"), b);  // vouches for data.sle, holds b
             change(dir.file("data.sle.packed"));
         }
         cmdSolution_Click(f.form);
@@ -379,27 +396,6 @@ TEST(PackedCopy, ACopyThatDoesNotMatchFallsBackToTheRecords)
     };
     for (const auto& c : cases)
         EXPECT_EQ(solved(a, true, c.change), c.fromCopy ? copy : records) << c.name;
-}
-
-// It is refused, with a message and nothing done, without a system, above N = 4096, with a cell
-// that is not a number, and with a scratch file that is not the connected one.
-TEST(DirectCheck, Refusals)
-{
-    TempProgramDir dir;
-    FakeForm f(dir.path());
-    const std::function<void()> refusals[] = {
-        [] {},
-        [&] { f.state.StorageMode = InMemory, f.state.N = MaxDirectOrder + 1; },
-        [&] { f.state.N = 1, f.grid.fill_data(1); },
-        [&] { f.state.StorageMode = FileBacked; },
-    };
-    for (const auto& prepare : refusals) {
-        prepare();
-        f.user.messages.clear();
-        EXPECT_FALSE(check_against_direct(f.form));
-        EXPECT_EQ(f.user.messages.size(), 1u);
-    }
-    EXPECT_EQ(f.user.messages.back(), f.state.msgBadFile);
 }
 
 } // namespace
