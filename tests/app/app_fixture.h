@@ -2,7 +2,6 @@
 // A started main window in a program directory of its own, with the user's answers scripted,
 // and helpers that act on it the way a user does: typing into fields and clicking.
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <cstring>
 
 #include "common/size_limit.h"
 #include "common/systems.h"

@@ -1,6 +1,5 @@
 #pragma once
 // A program directory with a data folder and a form over it, for the file and Connect tests.
-#include <QDir>
 #include <QFileInfo>
 
 #include "common/fake_form.h"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QObject>
-#include <algorithm>
 #include <map>
 #include <numeric>
 #include <random>

@@ -5,7 +5,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <locale.h>
 #include <random>
 
