@@ -34,8 +34,12 @@ ParsedText::ParsedText(std::string_view text, std::string_view separator)
 {
     if (text.empty())
         return;
+    // Most texts that are no number are told so without an exception: a grid being read can
+    // hold thousands of them.
     try {
-        value_ = ParseSingle(text, separator);
+        float value = 0;
+        if (TryParseSingle(text, separator, value))
+            value_ = value;
     } catch (const QuentaError&) {
     } catch (const std::bad_alloc&) {
         // A reader parses the text again and meets what this parse met.
