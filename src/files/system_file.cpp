@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "files/line.h"
 #include "files/text_writer.h"
@@ -16,11 +17,39 @@ namespace quenta {
 
 namespace {
 
+// Whether `path` is `folder` (a canonical path) followed by names of existing entries that are
+// no links, all but the last folders: then resolving it gives it back unchanged. Looking at
+// those entries alone spares resolving every part of the path again, which a file in the data
+// folder asks for each time its solution is looked up. False whenever that cannot be told.
+bool plainly_below(const QString& folder, const QString& path)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (folder.isEmpty() || path.size() <= prefix.size() || !path.startsWith(prefix) ||
+        path.contains(QChar::ReplacementCharacter))
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    if (QFile::decodeName(name) != path)
+        return false;
+    // Each part below the folder: name[0, end) names it.
+    for (qsizetype end = QFile::encodeName(prefix).size(); end <= name.size(); ++end) {
+        if (end < name.size() && name[end] != '/')
+            continue;
+        const QByteArray part = name.left(end);
+        struct stat st {};
+        if (::lstat(part.constData(), &st) != 0 || S_ISLNK(st.st_mode) || (end < name.size() && !S_ISDIR(st.st_mode)))
+            return false;
+    }
+    return true;
+}
+
 // The canonical form of a path whose last parts may not exist yet: the longest existing
-// ancestor is resolved (links included) and the rest appended as it stands.
-QString canonical_of(const QString& path)
+// ancestor is resolved (links included) and the rest appended as it stands. `known` is a
+// canonical folder the path may lie in, whose resolution need not be repeated.
+QString canonical_of(const QString& path, const QString& known = {})
 {
     QString head = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (plainly_below(known, head))
+        return head;
     QStringList tail;
     for (;;) {
         const QString resolved = QFileInfo(head).canonicalFilePath();
@@ -73,7 +102,7 @@ std::optional<QString> relative_name(const ProgramDir& dir, const QString& path)
     const QString data = QFileInfo(dir.data()).canonicalFilePath();
     if (data.isEmpty())
         return std::nullopt;
-    const QString full = canonical_of(path);
+    const QString full = canonical_of(path, data);
     const QString prefix = data.endsWith(QLatin1Char('/')) ? data : data + QLatin1Char('/');
     if (full.size() <= prefix.size() || !full.startsWith(prefix))
         return std::nullopt;
