@@ -1,9 +1,12 @@
 #include "files/system_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <string>
+#include <climits>
+#include <cstdlib>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -17,27 +20,44 @@ namespace quenta {
 
 namespace {
 
+// QFileInfo(path).canonicalFilePath(), with the resolution in a buffer of its own where it
+// succeeds: the same realpath and the same cleaning up of its result, without the allocations.
+// Qt itself answers for every other case.
+QString canonical_path(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    char resolved[PATH_MAX + 1];
+    if (!name.isEmpty() && name[0] != ':' && ::realpath(name.constData(), resolved))
+        return QDir::cleanPath(QFile::decodeName(resolved));
+    return QFileInfo(path).canonicalFilePath();
+}
+
 // Whether `path` is `folder` (a canonical path) followed by names of existing entries that are
 // no links, all but the last folders: then resolving it gives it back unchanged. Looking at
 // those entries alone spares resolving every part of the path again, which a file in the data
 // folder asks for each time its solution is looked up. False whenever that cannot be told.
 bool plainly_below(const QString& folder, const QString& path)
 {
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    if (folder.isEmpty() || path.size() <= prefix.size() || !path.startsWith(prefix) ||
-        path.contains(QChar::ReplacementCharacter))
+    const qsizetype at = folder.endsWith(QLatin1Char('/')) ? folder.size() - 1 : folder.size();
+    const QStringView base = QStringView(folder).left(at);  // without a closing '/'
+    if (folder.isEmpty() || path.size() <= at + 1 || path[at] != QLatin1Char('/') || !path.startsWith(base))
         return false;
-    const QByteArray name = QFile::encodeName(path);
-    if (QFile::decodeName(name) != path)
-        return false;
-    // Each part below the folder: name[0, end) names it.
-    for (qsizetype end = QFile::encodeName(prefix).size(); end <= name.size(); ++end) {
-        if (end < name.size() && name[end] != '/')
-            continue;
-        const QByteArray part = name.left(end);
-        struct stat st {};
-        if (::lstat(part.constData(), &st) != 0 || S_ISLNK(st.st_mode) || (end < name.size() && !S_ISDIR(st.st_mode)))
+    // Surrogates and replacement characters are left to the full resolution: the bytes they go
+    // to need not be the ones the folder was resolved from.
+    for (const QChar c : path)
+        if (c.isSurrogate() || c == QChar::ReplacementCharacter)
             return false;
+    QByteArray name = QFile::encodeName(path);
+    // The parts below the folder, from the last one up: name up to each '/' names one.
+    const qsizetype parts = path.count(QLatin1Char('/')) - base.count(QLatin1Char('/'));
+    qsizetype end = name.size();
+    for (qsizetype k = 0; k < parts; ++k) {
+        struct stat st {};
+        const bool last = k == 0;
+        if (::lstat(name.constData(), &st) != 0 || S_ISLNK(st.st_mode) || (!last && !S_ISDIR(st.st_mode)))
+            return false;
+        end = name.lastIndexOf('/', end - 1);
+        name.truncate(end);
     }
     return true;
 }
@@ -52,7 +72,7 @@ QString canonical_of(const QString& path, const QString& known = {})
         return head;
     QStringList tail;
     for (;;) {
-        const QString resolved = QFileInfo(head).canonicalFilePath();
+        const QString resolved = canonical_path(head);
         if (!resolved.isEmpty()) {
             QString result = resolved;
             for (auto it = tail.crbegin(); it != tail.crend(); ++it) {
@@ -99,7 +119,7 @@ std::optional<QString> relative_name(const ProgramDir& dir, const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    const QString data = QFileInfo(dir.data()).canonicalFilePath();
+    const QString data = canonical_path(dir.data());
     if (data.isEmpty())
         return std::nullopt;
     const QString full = canonical_of(path, data);
