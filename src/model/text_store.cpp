@@ -37,9 +37,7 @@ ParsedText::ParsedText(std::string_view text, std::string_view separator)
     // Most texts that are no number are told so without an exception: a grid being read can
     // hold thousands of them.
     try {
-        float value = 0;
-        if (TryParseSingle(text, separator, value))
-            value_ = value;
+        TryParseSingle(text, separator, value_);  // left NaN for no number
     } catch (const QuentaError&) {
     } catch (const std::bad_alloc&) {
         // A reader parses the text again and meets what this parse met.
