@@ -12,6 +12,9 @@
 // followed by anything), so the notation is checked here first and strtof sees only what
 // passed.
 //
+// TryParseSingle must give ParseSingle's value, false for its ConversionError and raise its
+// OverflowError.
+//
 // FormatSingle writes "%.7G" with the user's separator. Seven digits do not give every float
 // back, but a float read from its seven digits writes the same seven digits again, and reading
 // them gives the float strtof reads.
@@ -113,6 +116,17 @@ void checkParse(std::string_view text, const std::string& sep)
         check(outcome == 3);
     else
         check(outcome == 1 && bits(got) == bits(expected));
+
+    // TryParseSingle: false where ParseSingle raised ConversionError, its value otherwise.
+    float tried = 0;
+    int tryOutcome = 2;
+    try {
+        if (TryParseSingle(text, sep, tried))
+            tryOutcome = 1;
+    } catch (const OverflowError&) {
+        tryOutcome = 3;
+    }
+    check(tryOutcome == outcome && (outcome != 1 || bits(tried) == bits(got)));
 }
 
 void checkFormat(float x, const std::string& sep)

@@ -1,10 +1,14 @@
 #include "files/system_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <string>
+#include <climits>
+#include <cstdlib>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "files/line.h"
 #include "files/text_writer.h"
@@ -16,14 +20,59 @@ namespace quenta {
 
 namespace {
 
+// QFileInfo(path).canonicalFilePath(), with the resolution in a buffer of its own where it
+// succeeds: the same realpath and the same cleaning up of its result, without the allocations.
+// Qt itself answers for every other case.
+QString canonical_path(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    char resolved[PATH_MAX + 1];
+    if (!name.isEmpty() && name[0] != ':' && ::realpath(name.constData(), resolved))
+        return QDir::cleanPath(QFile::decodeName(resolved));
+    return QFileInfo(path).canonicalFilePath();
+}
+
+// Whether `path` is `folder` (a canonical path) followed by names of existing entries that are
+// no links, all but the last folders: then resolving it gives it back unchanged. Looking at
+// those entries alone spares resolving every part of the path again, which a file in the data
+// folder asks for each time its solution is looked up. False whenever that cannot be told.
+bool plainly_below(const QString& folder, const QString& path)
+{
+    const qsizetype at = folder.endsWith(QLatin1Char('/')) ? folder.size() - 1 : folder.size();
+    const QStringView base = QStringView(folder).left(at);  // without a closing '/'
+    if (folder.isEmpty() || path.size() <= at + 1 || path[at] != QLatin1Char('/') || !path.startsWith(base))
+        return false;
+    // Surrogates and replacement characters are left to the full resolution: the bytes they go
+    // to need not be the ones the folder was resolved from.
+    for (const QChar c : path)
+        if (c.isSurrogate() || c == QChar::ReplacementCharacter)
+            return false;
+    QByteArray name = QFile::encodeName(path);
+    // The parts below the folder, from the last one up: name up to each '/' names one.
+    const qsizetype parts = path.count(QLatin1Char('/')) - base.count(QLatin1Char('/'));
+    qsizetype end = name.size();
+    for (qsizetype k = 0; k < parts; ++k) {
+        struct stat st {};
+        const bool last = k == 0;
+        if (::lstat(name.constData(), &st) != 0 || S_ISLNK(st.st_mode) || (!last && !S_ISDIR(st.st_mode)))
+            return false;
+        end = name.lastIndexOf('/', end - 1);
+        name.truncate(end);
+    }
+    return true;
+}
+
 // The canonical form of a path whose last parts may not exist yet: the longest existing
-// ancestor is resolved (links included) and the rest appended as it stands.
-QString canonical_of(const QString& path)
+// ancestor is resolved (links included) and the rest appended as it stands. `known` is a
+// canonical folder the path may lie in, whose resolution need not be repeated.
+QString canonical_of(const QString& path, const QString& known = {})
 {
     QString head = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (plainly_below(known, head))
+        return head;
     QStringList tail;
     for (;;) {
-        const QString resolved = QFileInfo(head).canonicalFilePath();
+        const QString resolved = canonical_path(head);
         if (!resolved.isEmpty()) {
             QString result = resolved;
             for (auto it = tail.crbegin(); it != tail.crend(); ++it) {
@@ -70,10 +119,10 @@ std::optional<QString> relative_name(const ProgramDir& dir, const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    const QString data = QFileInfo(dir.data()).canonicalFilePath();
+    const QString data = canonical_path(dir.data());
     if (data.isEmpty())
         return std::nullopt;
-    const QString full = canonical_of(path);
+    const QString full = canonical_of(path, data);
     const QString prefix = data.endsWith(QLatin1Char('/')) ? data : data + QLatin1Char('/');
     if (full.size() <= prefix.size() || !full.startsWith(prefix))
         return std::nullopt;

@@ -21,6 +21,10 @@ i16 ParseInteger(std::string_view text, std::string_view separator);
 // becomes a subnormal or zero.
 float ParseSingle(std::string_view text, std::string_view separator);
 
+// ParseSingle for a text that may well be no number: false, with `value` left alone, where
+// ParseSingle raises ConversionError; the same value where it returns one; OverflowError as it.
+bool TryParseSingle(std::string_view text, std::string_view separator, float& value);
+
 // 16-bit integer -> text: digits, "-" for negatives, no blanks, no leading zeros.
 std::string FormatInteger(long long value);
 

@@ -34,8 +34,10 @@ ParsedText::ParsedText(std::string_view text, std::string_view separator)
 {
     if (text.empty())
         return;
+    // Most texts that are no number are told so without an exception: a grid being read can
+    // hold thousands of them.
     try {
-        value_ = ParseSingle(text, separator);
+        TryParseSingle(text, separator, value_);  // left NaN for no number
     } catch (const QuentaError&) {
     } catch (const std::bad_alloc&) {
         // A reader parses the text again and meets what this parse met.
@@ -49,12 +51,14 @@ void TextArena::release()
 {
     std::vector<std::unique_ptr<char[]>>().swap(blocks_);
     used_ = 0;
+    capacity_ = 0;
 }
 
 void TextArena::swap(TextArena& other) noexcept
 {
     blocks_.swap(other.blocks_);
     std::swap(used_, other.used_);
+    std::swap(capacity_, other.capacity_);
 }
 
 void TextArena::rewriteLong(std::uint64_t at, std::string_view text)
@@ -90,9 +94,26 @@ void TextArena::grow(std::uint64_t end)
 {
     if (end > Limit)
         throw MemoryError("grid store full");
+    if (capacity_ < BlockSize) {
+        // The first block: twice its size or what `end` needs, at most a block; its bytes move.
+        std::uint64_t size = std::max(FirstBlockSize, 2 * capacity_);
+        while (size < end && size < BlockSize)
+            size *= 2;
+        size = std::min(size, BlockSize);
+        std::unique_ptr<char[]> first(new char[size]);
+        if (blocks_.empty()) {
+            blocks_.push_back(std::move(first));
+        } else {
+            std::memcpy(first.get(), blocks_[0].get(), static_cast<std::size_t>(used_));
+            blocks_[0] = std::move(first);
+        }
+        capacity_ = size;
+    }
     const std::size_t need = static_cast<std::size_t>((end + BlockMask) >> BlockShift);
-    while (blocks_.size() < need)
+    while (blocks_.size() < need) {
         blocks_.push_back(std::unique_ptr<char[]>(new char[BlockSize]));
+        capacity_ = blocks_.size() * BlockSize;
+    }
 }
 
 void TextArena::get(std::uint64_t at, void* dst, std::size_t n) const

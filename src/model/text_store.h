@@ -22,15 +22,17 @@ namespace quenta {
 
 // The bytes of the texts: records of a length (one byte, or the byte 255 and a 32-bit length
 // from 255 bytes on) and the text. A record may run across blocks; short ones are kept inside
-// one block so that they can be read in place.
+// one block so that they can be read in place. The first block starts small and doubles, moving
+// its bytes, until it has a block's size: the grid of a small system holds a few KB of texts.
 class TextArena {
 public:
     static constexpr unsigned BlockShift = 18;
     static constexpr std::uint64_t BlockSize = std::uint64_t(1) << BlockShift;  // 256 KB
     static constexpr std::uint64_t BlockMask = BlockSize - 1;
+    static constexpr std::uint64_t FirstBlockSize = 4096;
 
     std::uint64_t used() const { return used_; }
-    std::size_t blockBytes() const { return blocks_.size() * BlockSize; }
+    std::size_t blockBytes() const { return static_cast<std::size_t>(capacity_); }
     void release();
     void swap(TextArena& other) noexcept;
 
@@ -49,7 +51,7 @@ public:
     {
         const std::size_t size = recordSize(text.size());
         const std::uint64_t at = placeFor(used_, size);
-        if (at + size > Limit || ((at + size + BlockMask) >> BlockShift) > blocks_.size())
+        if (at + size > capacity_ || at + size > Limit)
             grow(at + size);
         used_ = at + size;
         rewrite(at, text);
@@ -86,6 +88,7 @@ private:
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::uint64_t used_ = 0;
+    std::uint64_t capacity_ = 0;  // bytes the blocks hold: the first one's size, then whole blocks
 };
 
 // A text about to be written and the number it stands for under the writer's decimal

@@ -52,14 +52,16 @@ bool put(int fd, int directFd, const Job& job)
     return write_at(fd, job.data + direct, job.size - direct, job.offset + static_cast<std::int64_t>(direct));
 }
 
-// A buffer of `records` records whose filler is zeros; only value bytes change from then on.
-Freed<unsigned char> zeroed_buffer(std::int64_t records)
+// A buffer of `records` records, their filler zeros unless `zeroed` is false; only value bytes
+// change from then on.
+Freed<unsigned char> new_buffer(std::int64_t records, bool zeroed = true)
 {
     const auto bytes = static_cast<std::size_t>(records * ScratchRecordLength);
     Freed<unsigned char> p = block_aligned(bytes);
     if (!p)
         throw MemoryError("not enough memory for the write buffers");
-    std::memset(p.get(), 0, bytes);
+    if (zeroed)
+        std::memset(p.get(), 0, bytes);
     return p;
 }
 
@@ -173,6 +175,13 @@ void ScratchWriter::write(std::int64_t first, const float* values, std::int64_t 
         if (bufferCount_ == 0)
             bufferFirst_ = first;
         const std::int64_t n = std::min(count, bufferRecords_ - bufferCount_);
+        if (single_ && bufferCount_ + n > singleZeroed_) {
+            // The one buffer is sized to the whole system, of which a failing file may give a
+            // line or two: its filler is cleared as far as the records go.
+            std::memset(buffer_ + singleZeroed_ * ScratchRecordLength, 0,
+                        static_cast<std::size_t>((bufferCount_ + n - singleZeroed_) * ScratchRecordLength));
+            singleZeroed_ = bufferCount_ + n;
+        }
         unsigned char* p = buffer_ + bufferCount_ * ScratchRecordLength;
         for (std::int64_t k = 0; k < n; ++k, p += ScratchRecordLength)
             store_value(values[k], p);
@@ -190,7 +199,8 @@ void ScratchWriter::takeBuffer()
     const std::int64_t threadRecords = directFd_ >= 0 ? DirectBufferRecords : CachedBufferRecords;
     if (bufferRecords_ == 0 && announced_ <= threadRecords) {
         bufferRecords_ = announced_ > 0 ? announced_ : FirstBufferRecords;
-        single_ = zeroed_buffer(bufferRecords_);
+        single_ = new_buffer(bufferRecords_, false);  // zeroed as the records reach it
+        singleZeroed_ = 0;
     }
     if (single_) {
         buffer_ = single_.get();
@@ -206,7 +216,7 @@ void ScratchWriter::takeBuffer()
     std::unique_lock lock(o.mutex);
     if (o.idle.empty() && o.buffers.size() < WriterBuffers) {
         lock.unlock();
-        o.buffers.push_back(zeroed_buffer(bufferRecords_));
+        o.buffers.push_back(new_buffer(bufferRecords_));
         lock.lock();
         o.idle.push_back(o.buffers.back().get());
     }

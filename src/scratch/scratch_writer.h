@@ -62,6 +62,7 @@ private:
     std::int64_t bufferRecords_ = 0; // records a buffer holds
     unsigned char* buffer_ = nullptr;
     record_io::Freed<unsigned char> single_;  // the one buffer, while there is no thread
+    std::int64_t singleZeroed_ = 0;           // its records whose filler is cleared
     std::unique_ptr<Output> out_;
 };
 

@@ -103,6 +103,16 @@ TEST(RelativeName, PairsFilesBelowTheDataFolderOnly)
     testing::TempProgramDir linked;
     ASSERT_TRUE(QFile::link(e.dir.file("data"), linked.file("data")));
     EXPECT_EQ(relative_name(ProgramDir{linked.path()}, e.data("s.txt")), QString("s.txt"));
+    // Links inside the data folder: out of it, and to a folder in it.
+    e.dir.write("data/sub/x.txt", "1\n");
+    e.dir.write("elsewhere/x.txt", "1\n");
+    ASSERT_TRUE(QFile::link(e.dir.file("elsewhere"), e.dir.file("data/out")));
+    ASSERT_TRUE(QFile::link(e.dir.file("data/sub"), e.dir.file("data/alias")));
+    ASSERT_TRUE(QFile::link(e.dir.file("elsewhere/x.txt"), e.dir.file("data/y.txt")));
+    EXPECT_FALSE(relative_name(d, e.data("out/x.txt")));
+    EXPECT_FALSE(relative_name(d, e.data("y.txt")));
+    EXPECT_EQ(relative_name(d, e.data("alias/x.txt")), QString("sub/x.txt"));
+    EXPECT_EQ(relative_name(d, e.data("sub/x.txt")), QString("sub/x.txt"));
 }
 
 } // namespace

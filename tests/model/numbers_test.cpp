@@ -49,6 +49,8 @@ TEST_F(Numbers, ParsersRefuseWhatIsNotADecimalNumber)
                              "1d3", "1e5.5"}) {
         EXPECT_THROW(ParseInteger(text, "."), ConversionError) << '"' << text << '"';
         EXPECT_THROW(ParseSingle(text, "."), ConversionError) << '"' << text << '"';
+        float v = 7;
+        EXPECT_TRUE(!TryParseSingle(text, ".", v) && v == 7) << '"' << text << '"';
     }
 }
 
@@ -59,10 +61,15 @@ TEST_F(Numbers, ParseSingleBeyondTheRandomTexts)
     const std::pair<const char*, float> cases[] = {
         {"  +2.5e3 ", 2500.0f}, {"0.333333333333333333333333333333", 1.0f / 3.0f}, {"1e-99999999999999999999", 0.0f},
         {"3.4028235e38", FLT_MAX}};
-    for (auto [text, value] : cases)
+    float v = 0;
+    for (auto [text, value] : cases) {
         EXPECT_EQ(std::bit_cast<std::uint32_t>(ParseSingle(text, ".")), std::bit_cast<std::uint32_t>(value)) << text;
-    for (const char* text : {"3.4028236e38", "1e99999999999999999999", "340282356779733661637539395458142568448"})
+        EXPECT_TRUE(TryParseSingle(text, ".", v) && std::bit_cast<std::uint32_t>(v) == std::bit_cast<std::uint32_t>(value));
+    }
+    for (const char* text : {"3.4028236e38", "1e99999999999999999999", "340282356779733661637539395458142568448"}) {
         EXPECT_THROW(ParseSingle(text, "."), OverflowError) << '"' << text << '"';
+        EXPECT_THROW(TryParseSingle(text, ".", v), OverflowError) << '"' << text << '"';
+    }
 }
 
 TEST_F(Numbers, ParseSingleAgreesWithStrtofOnRandomTexts)
