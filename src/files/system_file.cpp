@@ -210,12 +210,12 @@ bool save_file(Form& f, const QString& name)
         return false;
     const int n = f.state.N;
     TextFileWriter out(name);
+    std::string line;
     for (int i = 1; i <= n; ++i) {
-        for (int k = 1; k <= n + 1; ++k) {
-            out.append(f.grid.text(i, aColumn(k)));
-            out.append(' ');
-        }
-        out.append("\r\n");
+        line.clear();
+        f.grid.appendTexts(i, aColumn(1), n + 1, 2, ' ', line);
+        line += "\r\n";
+        out.append(line);
         line_written(f, i, n);
     }
     out.commit();

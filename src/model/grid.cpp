@@ -207,6 +207,19 @@ std::string SystemGrid::text(int row, int col) const
     return cellText(row, col);
 }
 
+void SystemGrid::appendTexts(int row, int first, int count, int step, char after, std::string& out) const
+{
+    const std::lock_guard lock(mutex_);
+    const long long last = first + static_cast<long long>(step) * (count - 1);
+    if (count > 0 && (row < 0 || row >= rows_ || std::min<long long>(first, last) < 0 || std::max<long long>(first, last) >= cols_))
+        throw SubscriptError("cell outside the grid");
+    for (int k = 0, c = first; k < count; ++k, c += step) {
+        if (!store_.appendText(row, c, out))
+            out += placeholder(row, c);
+        out += after;
+    }
+}
+
 void SystemGrid::setText(int row, int col, std::string_view text, std::string_view separator)
 {
     const ParsedText parsed(text, separator);  // needs no lock

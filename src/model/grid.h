@@ -40,6 +40,10 @@ public:
 
     // The text of a cell; SubscriptError outside the grid.
     std::string text(int row, int col) const;
+    // The texts of cells (row, first), (row, first + step), ... (count of them) appended to
+    // `out`, each followed by `after`, as text() gives them; SubscriptError, with nothing
+    // appended, when one lies outside the grid. One lock for them all, no copy of each.
+    void appendTexts(int row, int first, int count, int step, char after, std::string& out) const;
     // Writes a cell; SubscriptError outside the grid. `separator` is the decimal separator of
     // whoever writes (the user's, WorkingState::separator): the grid keeps the text's number
     // under it for numbers() (see TextStore::write).

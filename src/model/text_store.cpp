@@ -312,6 +312,18 @@ std::optional<std::string> TextStore::text(int r, int c) const
     return scratch.empty() ? std::string(t) : scratch;  // only a text across blocks is copied
 }
 
+bool TextStore::appendText(int r, int c, std::string& out) const
+{
+    const Cell* cell = find(r, c);
+    if (!cell || cell->entry == NotWritten)
+        return false;
+    if (cell->entry != EmptyText) {
+        std::string scratch;
+        out += arena_.text(cell->entry - 1, scratch);
+    }
+    return true;
+}
+
 void TextStore::write(int r, int c, const ParsedText& parsed)
 {
     const std::string_view text = parsed.text();

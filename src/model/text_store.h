@@ -112,6 +112,9 @@ public:
 
     // The text written in cell (r, c); none for a cell never written or dropped since.
     std::optional<std::string> text(int r, int c) const;
+    // The text written in cell (r, c) appended to `out`; false, with `out` as it was, for a cell
+    // never written or dropped since.
+    bool appendText(int r, int c, std::string& out) const;
 
     // Writes cell (r, c), r and c from 0 (MemoryError when the store is full; std::bad_alloc).
     // Beside the text the store keeps ParseSingle(text, separator), or the mark that it raised,
