@@ -107,8 +107,9 @@ std::string SystemGrid::placeholder(int r, int c) const
 // The text of a cell inside the grid.
 std::string SystemGrid::cellText(int r, int c) const
 {
-    if (std::optional<std::string> written = store_.text(r, c))
-        return std::move(*written);
+    std::string written;
+    if (store_.appendText(r, c, written))
+        return written;
     return placeholder(r, c);
 }
 

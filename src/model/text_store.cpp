@@ -300,18 +300,6 @@ void TextStore::forget(Cell& cell)
     cell = Cell{NotWritten, NoNumber};
 }
 
-std::optional<std::string> TextStore::text(int r, int c) const
-{
-    const Cell* cell = find(r, c);
-    if (!cell || cell->entry == NotWritten)
-        return std::nullopt;
-    if (cell->entry == EmptyText)
-        return std::string();
-    std::string scratch;
-    const std::string_view t = arena_.text(cell->entry - 1, scratch);
-    return scratch.empty() ? std::string(t) : scratch;  // only a text across blocks is copied
-}
-
 bool TextStore::appendText(int r, int c, std::string& out) const
 {
     const Cell* cell = find(r, c);

@@ -110,8 +110,6 @@ class TextStore {
 public:
     explicit TextStore(std::uint64_t minGarbage = std::uint64_t(1) << 20);
 
-    // The text written in cell (r, c); none for a cell never written or dropped since.
-    std::optional<std::string> text(int r, int c) const;
     // The text written in cell (r, c) appended to `out`; false, with `out` as it was, for a cell
     // never written or dropped since.
     bool appendText(int r, int c, std::string& out) const;
