@@ -43,13 +43,10 @@ void BM_Connect(benchmark::State& st)
     const QString system = tmp.data("big.txt");
     testing::write_system(system, Order, bench::sample_like());
 
-    WorkingState state;
-    state.loadMessages();
-    SystemGrid grid;
-    testing::FakeControls controls;
-    controls.dropTexts = true;
-    testing::ScriptedDialogs user(false);
-    Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
+    testing::FakeForm f(tmp.path(), false);
+    WorkingState& state = f.state;
+    testing::ScriptedDialogs& user = f.user;
+    Form& form = f.form;
 
     for (auto _ : st) {
         const double before = bench::peak_rss_mb();

@@ -109,16 +109,10 @@ void BM_OpenFirstLineOnly(benchmark::State& st)
     }
     for (auto _ : st) {
         const double peak = bench::child_peak_rss_mb([&] {
-            WorkingState state;
-            state.loadMessages();
-            SystemGrid grid;
-            testing::FakeControls controls;
-            controls.dropTexts = true;
-            testing::ScriptedDialogs user(true);
-            user.toOpen = path;
-            Form form{state, grid, controls, user, ProgramDir{tmp.path()}};
-            Open_Click(form);
-            return user.messages.empty() && state.N == Numbers - 1 && grid.text(Numbers - 1, 2 * Numbers + 1) == "0";
+            testing::FakeForm f(tmp.path(), true);
+            f.user.toOpen = path;
+            Open_Click(f.form);
+            return f.user.messages.empty() && f.state.N == Numbers - 1 && f.grid.text(Numbers - 1, 2 * Numbers + 1) == "0";
         });
         if (peak < 0) {
             st.SkipWithError("the first-line-only file did not open cleanly");

@@ -132,14 +132,11 @@ int run(const QString& work)
     print("disk_write_s", write);
     print("disk_read_s", read);
 
-    WorkingState state;
-    state.loadMessages();
-    SystemGrid grid;
-    testing::FakeControls controls;
-    controls.dropTexts = true;
-    testing::ScriptedDialogs user(false);
+    testing::FakeForm f(dir.path(), false);
+    WorkingState& state = f.state;
+    testing::ScriptedDialogs& user = f.user;
+    Form& form = f.form;
     user.toOpen = system;
-    Form form{state, grid, controls, user, ProgramDir{dir.path()}};
     const auto connect = [&] {
         settle();
         const double s = seconds([&] { Connect_Click(form); });

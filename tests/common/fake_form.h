@@ -66,6 +66,12 @@ private:
 struct FakeForm {
     explicit FakeForm(const QString& programDir) : FakeForm(ProgramDir(programDir)) {}
     explicit FakeForm(const ProgramDir& dir);
+    // Without a window or a user: control texts dropped, every question answered `answer`.
+    FakeForm(const QString& programDir, bool answer) : FakeForm(programDir)
+    {
+        controls.dropTexts = true;
+        user.answer = answer;
+    }
     WorkingState state;
     SystemGrid grid;
     FakeControls controls;
