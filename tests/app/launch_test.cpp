@@ -24,7 +24,6 @@ TEST(CommandLine, FilesAndOptions)
         {{"--help"}, L::None, "", true, 0},
         {{"--version"}, L::None, "", true, 0},
         {{"a.txt", "b.txt"}, L::None, "", true, 2},
-        {{"--connect", "a.txt", "b.txt"}, L::None, "", true, 2},
         {{"--bogus"}, L::None, "", true, 2},
     };
     for (const Case& c : cases) {
