@@ -55,8 +55,8 @@ Band::Band(int n, ScratchReader& file, BandSize size)
     // times smaller, through the cache but in the same large bands, so that each read is long.
     const bool large = records_ * ScratchRecordLength > size.directAbove;
     direct_ = large && !packed_ && file.directFd() >= 0;
-    ahead_ = large && packed_;
-    const std::size_t bytes = direct_ || (large && packed_) ? size.directBytes : size.bytes;
+    largePacked_ = large && packed_;
+    const std::size_t bytes = direct_ || largePacked_ ? size.directBytes : size.bytes;
     width_ = static_cast<int>(
         std::clamp<std::size_t>(bytes / sizeof(float) / stride_, 1, static_cast<std::size_t>(n) + 1));
     const int readers = std::max(1, direct_ ? size_.directReaders : size_.readers);
@@ -111,8 +111,7 @@ void Band::load(int first)
     const bool direct = direct_ && file_.directFd() >= 0;
     l.group = packed_ ? packed_->layout().rowsPerBlock : direct ? GroupRows : 1;
     const int groups = (n_ + l.group - 1) / l.group;
-    const bool large = records_ * ScratchRecordLength > size_.directAbove;
-    const int wanted = direct || (packed_ && large) ? size_.directReaders : size_.readers;
+    const int wanted = direct || largePacked_ ? size_.directReaders : size_.readers;
     const int most = std::min(groups, static_cast<int>(l.readers.size()));
     const int readers = records < size_.parallelRecords ? 1 : std::clamp(wanted, 1, most);
     std::vector<std::thread> helpers;
@@ -134,7 +133,7 @@ void Band::load(int first)
 void Band::prefetch_next()
 {
     const int next = first_ + count_;
-    if (!ahead_ || next > n_ + 1)
+    if (!largePacked_ || next > n_ + 1)
         return;
     try {
         prefetch_ = std::thread([this, next] {

@@ -68,7 +68,9 @@ private:
     int count_ = 0;
     record_io::Freed<float> data_;
     bool direct_;
-    bool ahead_;  // prefetch_next() asks for the next band
+    // Reading the packed copy of a file too large for the page cache: large bands, as many
+    // readers as direct reads have, and the next band asked for ahead.
+    bool largePacked_;
     PackedReader* packed_;  // null: the records are read
     std::unique_ptr<struct BandLoad> load_;
     std::thread prefetch_;

@@ -20,7 +20,6 @@ namespace {
 
 std::string figure(double v, std::string_view separator) { return FormatSingle(static_cast<float>(v), separator); }
 
-
 // The system in the scratch file, read as the iteration reads it: bands of columns, from the
 // packed copy when it matches data.sle and from the records otherwise. A band of a few
 // megabytes, since the double matrix already holds the system. False when a record is missing or
@@ -90,21 +89,18 @@ std::optional<DirectCheck> check_against_direct(Form& f)
     Eigen::MatrixXd a(n, n);
     Eigen::VectorXd b(n), x(n);
     try {
-        if (fileBacked) {
-            // X as the window shows it, converted as a run converts it.
-            for (int i = 1; i <= n; ++i)
-                x(i - 1) = ParseSingle(f.grid.text(i, xColumn(s.N, true)), s.separator);
-        } else {
-            // Row by row as a run loads the grid: a(i,1..N), b(i), x(i).
-            std::vector<float> row(static_cast<std::size_t>(n) + 2);
-            for (int i = 1; i <= n; ++i) {
-                int done = 0;
-                read_grid_row(f.grid, s.separator, i, n + 2, row.data(), done);
-                for (int j = 1; j <= n; ++j)
-                    a(i - 1, j - 1) = row[static_cast<std::size_t>(j - 1)];
+        // Row by row as a run loads the grid: a(i,1..N), b(i), x(i) in memory; file-backed the
+        // grid's first column is x(i). X is thus the solution column as the window shows it.
+        const int width = fileBacked ? 1 : n + 2;
+        std::vector<float> row(static_cast<std::size_t>(width));
+        for (int i = 1; i <= n; ++i) {
+            int done = 0;
+            read_grid_row(f.grid, s.separator, i, width, row.data(), done);
+            x(i - 1) = row.back();
+            for (int j = 1; j <= n && !fileBacked; ++j)
+                a(i - 1, j - 1) = row[static_cast<std::size_t>(j - 1)];
+            if (!fileBacked)
                 b(i - 1) = row[static_cast<std::size_t>(n)];
-                x(i - 1) = row[static_cast<std::size_t>(n) + 1];
-            }
         }
     } catch (const QuentaError&) {  // a placeholder or a text that is not a number, as a run says
         f.user.message(s.msgIncomplete);

@@ -364,7 +364,7 @@ End next_iteration(Form& f, Progress& progress, bool& measured)
     return stopped ? End::Stopped : End::Done;
 }
 
-// Rows first.. as read_row gave them (row first + r at rows[r * width]) into A, B and X: `whole`
+// Rows first.. as read_grid_row gave them (row first + r at rows[r * width]) into A, B and X: `whole`
 // rows in full, then the first `partial` cells of one more.
 void store_rows(WorkingState& s, const float* rows, int width, int first, int whole, int partial)
 {
