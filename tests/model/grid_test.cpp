@@ -39,8 +39,7 @@ TEST(Grid, InMemoryLayoutOfTheLargestSystem)
     SystemGrid g;
     EXPECT_EQ(rowTexts(g, 1), (Row{"", ""}));
     g.fill_data(16381);
-    EXPECT_EQ(g.rows(), 16382);
-    EXPECT_EQ(g.cols(), 32766);
+    EXPECT_EQ(std::pair(g.rows(), g.cols()), std::pair(16382, 32766));
     expectCells(g, {{16381, 32761, "a(16381,16381)"}, {16381, 32762, "*x(16381)="}, {16381, 32763, "b(16381)"},
                     {16381, 32765, "0"}, {0, 32765, "Solution"}, {12345, 1553, "a(12345,777)"}, {3, 4, "*x(2)+"}});
     EXPECT_FALSE(g.fileBackedLayout());
@@ -63,8 +62,7 @@ TEST(Grid, ResizingAndClearing)
     // Surviving cells keep their text; cells that come back are empty, neither old text nor placeholder.
     expectCells(g, {{1, 1, "1"}, {2, 3, "a(2,2)"}, {4, 9, ""}, {1, 9, ""}, {3, 1, ""}, {4, 1, ""}, {0, 11, ""}});
     g.clear();
-    EXPECT_EQ(g.rows(), 5);
-    EXPECT_EQ(g.cols(), 12);
+    EXPECT_EQ(std::pair(g.rows(), g.cols()), std::pair(5, 12));
     for (int r = 0; r < 5; ++r)
         EXPECT_EQ(rowTexts(g, r), Row(12, ""));
 }
